@@ -1,0 +1,107 @@
+#include "geometry/Vec3.h"
+
+#include <cmath>
+
+namespace orvex {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+// |v|^2 carried in double from the float components. Thresholds are compared in double too: as
+// floats, 0.99999999 and 1.0 are the same number.
+double Length_Squared(const Vec3& v) {
+    return double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;
+}
+}  // namespace
+
+void Vec3_Normalize(Vec3& v) {
+    double q = Length_Squared(v);
+    double l = q > 1e-12 ? std::sqrt(q) * 1.000000000001 : q;
+    if (l > 1e-12) {
+        v.x = float(v.x / l);
+        v.y = float(v.y / l);
+        v.z = float(v.z / l);
+    }
+}
+
+void Facet_Normal(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C) {
+    Vec3 n = Cross(B - A, C - A);
+    double q = Length_Squared(n);
+    // A sliver keeps its raw cross product so that area-weighted sums stay proportional.
+    double l = std::sqrt(q >= 1e-12 ? q : 1.0) * 1.00000001;
+    if (l > 1e-8) {
+        n.x = float(n.x / l);
+        n.y = float(n.y / l);
+        n.z = float(n.z / l);
+    }
+    out = n;
+}
+
+float Point_Distance(const Vec3& A, const Vec3& B) {
+    float q = float(Length_Squared(A - B));
+    return q >= 1e-12 ? std::sqrt(q) : 1e-12f;
+}
+
+float Triangle_Area(const Vec3& A, const Vec3& B, const Vec3& C) {
+    float q = float(Length_Squared(Cross(B - A, C - A)));
+    return q >= 1e-12 ? std::sqrt(q) / 2.0f : 0.0f;
+}
+
+void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) {
+    float a = Point_Distance(A, B);
+    float b = Point_Distance(B, C);
+    float c = Point_Distance(C, A);
+    if (a >= 1e-8 && b >= 1e-8 && c >= 1e-8) {
+        out[0] = Safe_Acos(double(Dot(C - A, B - A)) / a / c);
+        out[1] = Safe_Acos(double(Dot(C - B, A - B)) / a / b);
+        out[2] = float(kPi - out[0] - out[1]);
+    } else {
+        out[0] = out[1] = out[2] = 1.0471976f;
+    }
+}
+
+float Safe_Acos(double x) {
+    if (x >= 0.99999999999) return 0.0f;
+    if (x <= -0.99999999999) return 3.1415927f;
+    return float(std::acos(x));
+}
+
+float Line_Distance_Half(const Vec3& P, const Vec3& A, const Vec3& B) {
+    Vec3 d = B - A;
+    double L = std::sqrt(Length_Squared(d));
+    if (L < 1e-8) return float(std::sqrt(Length_Squared(P - A)));
+    return float(std::sqrt(Length_Squared(Cross(d, P - A))) / L / 2.0);
+}
+
+void Perpendicular_XY(Vec3& out, const Vec3& n) {
+    // d = 0 only for a direction off the unit sphere along z; it takes the branch of its sign.
+    double d = std::sqrt(double(n.x) * n.x + double(n.y) * n.y);
+    if (n.z > 0.99999999 || (d == 0.0 && n.z >= 0.0f)) {
+        out = {1.0f, 0.0f, 0.0f};
+    } else if (n.z < -0.99999999 || d == 0.0) {
+        out = {0.0f, 1.0f, 0.0f};
+    } else {
+        out = {float(-n.y / d), float(n.x / d), 0.0f};
+    }
+}
+
+void Tangent_Frame(const Vec3& n, Vec3& t1, Vec3& t2) {
+    t1 = Cross(n, Vec3{-n.y, n.z, -n.x});
+    Vec3_Normalize(t1);
+    t2 = Cross(n, t1);
+    Vec3_Normalize(t2);
+}
+
+bool Near_Within(const Vec3& A, const Vec3& B, float t) {
+    return std::fabs(A.x - B.x) <= t && std::fabs(A.y - B.y) <= t && std::fabs(A.z - B.z) <= t;
+}
+
+bool Near_Strict(const Vec3& A, const Vec3& B, float t) {
+    return std::fabs(A.x - B.x) < t && std::fabs(A.y - B.y) < t && std::fabs(A.z - B.z) < t;
+}
+
+bool Near_Fixed(const Vec3& A, const Vec3& B) {
+    return Near_Within(A, B, 0.00001f);
+}
+
+}  // namespace orvex
