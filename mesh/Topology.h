@@ -1,0 +1,30 @@
+#pragma once
+// Derived data of a mesh: face and vertex normals, one-ring lists with boundary labels, bounding
+// box, and enclosed volume, area and centroid. Each routine does nothing on an empty mesh and
+// trusts the mesh invariant that every face index is below Vertex_Count.
+// Load order: face normals, weighted vertex normals, rings, curvature, box, volume.
+
+#include "mesh/UniOb.h"
+
+namespace orvex {
+
+// Face_Normal[f] := unit normal of (B - A) x (C - A) from the corners in index order.
+void Compute_Face_Normals(UniOb& mesh);
+
+// Sum of incident face normals, each weighted by the corner angle when `weighted`, then made unit;
+// a vertex in no face keeps (0, 0, 0).
+void Compute_Vertex_Normals(UniOb& mesh, bool weighted);
+
+// Rebuilds Vertex_Ring (per vertex one entry per incident face: the corner after it, most recent
+// face first) and Vertex_Label: -2 for a vertex that starts a directed edge with no opposite
+// partner (boundary, non-manifold or inconsistently oriented), -1 for a ring neighbour of one,
+// 0 otherwise. One v->w cancels one w->v; self edges of degenerate faces count for nothing.
+void Build_Rings(UniOb& mesh);
+
+void Compute_Box(UniOb& mesh);
+
+// Volume (signed by the face normals), Area and Volume_Centroid. The centroid is divided by
+// 4 x Volume only when Volume > 0; otherwise it holds the raw weighted sums.
+void Compute_Volume(UniOb& mesh);
+
+}  // namespace orvex
