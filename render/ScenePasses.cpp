@@ -1,0 +1,168 @@
+#include "render/ScenePasses.h"
+
+#include "geometry/Color.h"
+#include "mesh/UniOb.h"
+#include "render/Boxes.h"
+#include "render/GL.h"
+#include "render/MeshPasses.h"
+
+namespace orvex {
+
+namespace {
+// Calls f(mesh) for every drawable mesh of Main_Objects, head first.
+template <class F>
+void For_Each_Mesh(const DrawContext& ctx, F f) {
+    for (const UniOb* m = ctx.objects.Main_Objects; m != nullptr; m = m->next)
+        if (Mesh_Drawable(*m)) f(*m);
+}
+
+void Set_Contrast_Color(const DrawContext& ctx) {
+    float c[3];
+    Contrast_Color(ctx.options, c);
+    glColor3fv(c);
+}
+
+void Draw_Solid_Mesh(const DisplayOptions& o, const UniOb& mesh) {
+    glColor4fv(mesh.Color_RGBA);
+    if (!o.Texture_Checked) {
+        if (o.Gouraud)
+            Draw_Mesh_Smooth_Faces(mesh);
+        else
+            Draw_Mesh_Flat_Faces(mesh);
+    } else if (!o.Gouraud) {
+        glBindTexture(GL_TEXTURE_2D, mesh.Mesh_Texture);
+        glEnable(GL_TEXTURE_2D);
+        Draw_Mesh_Texture_Faces(mesh);
+        glDisable(GL_TEXTURE_2D);
+    } else {
+        Draw_Mesh_Vertex_Color_Faces(mesh);
+    }
+}
+}  // namespace
+
+void Draw_Mesh_Edges(const UniOb& mesh, const Vec3& v, int w) {
+    glLineWidth(float(w));
+    glPushMatrix();
+    const float k = 2.0f * float(w);
+    glTranslatef(k * v.x, k * v.y, k * v.z);
+    Draw_Mesh_Face_Loops(mesh);
+    glPopMatrix();
+    glLineWidth(1.0f);
+}
+
+void Solid_Pass(const DrawContext& ctx, const Vec3& v, bool blended) {
+    const DisplayOptions& o = ctx.options;
+    // 1.
+    if (blended) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_COLOR, GL_SRC_COLOR);
+    }
+    // 2. Meshes.
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Solid_Mesh(o, mesh); });
+    // 3. The point set's hull joins here with point sets.
+    // 4. The two split facet objects join here with facet objects.
+    // 5. The fitted sphere (opaque only) joins here with the sphere fit.
+    // 6.
+    if (blended) glDisable(GL_BLEND);
+    // 7.
+    glDisable(GL_LIGHTING);
+    // 8. Edges over the solids; the hull edges of the point set join here with point sets.
+    if (o.Edge_Checked) {
+        Set_Contrast_Color(ctx);
+        For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Edges(mesh, v, o.Width); });
+    }
+    // 9. The segment lists of the split part and of the loose facets join here with facet objects.
+}
+
+void Spectrum_Pass(const DrawContext& ctx, const Vec3& v) {
+    const DisplayOptions& o = ctx.options;
+    // 1.
+    For_Each_Mesh(
+        ctx, [&](const UniOb& mesh) { DrawSpectrum(mesh, o.Spectrum_Select, o.Spectrum_Color_Intensity); });
+    // 2. The point set's region spheres (mode "Curvature Region") join here with point sets.
+    // 3.
+    glDisable(GL_LIGHTING);
+    // 4.
+    if (o.Edge_Checked) {
+        Set_Contrast_Color(ctx);
+        For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Edges(mesh, v, o.Width); });
+    }
+}
+
+void Hidden_Line_Pass(const DrawContext& ctx, const Vec3& v) {
+    const DisplayOptions& o = ctx.options;
+    // 1. Faces in the background colour hide what lies behind them; the hull faces join here.
+    float bg[3];
+    Color_To_RGB(o.BG_Color, bg);
+    glColor3fv(bg);
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Plain_Faces(mesh); });
+    // 2. Edges in each mesh's colour, moved toward the viewer.
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) {
+        glColor4fv(mesh.Color_RGBA);
+        Draw_Mesh_Edges(mesh, v, o.Width);
+    });
+    // 3. The hull edges of the point set join here with point sets.
+}
+
+void Plain_Wire_Pass(const DrawContext& ctx) {
+    const DisplayOptions& o = ctx.options;
+    // 1.
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) {
+        glLineWidth(float(o.Width));
+        glColor4fv(mesh.Color_RGBA);
+        Draw_Mesh_Face_Loops(mesh);
+        glLineWidth(1.0f);
+    });
+    // 2. The point set's hull joins here with point sets.
+    // 3. The wire of the two split facet objects joins here with facet objects.
+    // 4. The segment lists (head of the split part at width w + 1, loose facets at w) join here.
+    // 5. Every laser scan joins here with the data overlays.
+}
+
+void Point_Pass(const DrawContext& ctx) {
+    const DisplayOptions& o = ctx.options;
+    // 1.
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) {
+        glColor4fv(mesh.Color_RGBA);
+        glPointSize(float(o.Width));
+        Draw_Mesh_Points(mesh);
+        glPointSize(1.0f);
+    });
+    // 2. The fitted sphere joins here with the sphere fit.
+    // 3. The current laser scan and the structure-from-motion data join here with the overlays.
+    // 4. The point set and the selected points join here with point sets.
+}
+
+void Bounding_Box_Pass(const DrawContext& ctx) {
+    float c[3];
+    Color_To_RGB(ctx.options.Homo_Bounding_Color, c);
+    glColor3fv(c);
+    For_Each_Mesh(
+        ctx, [&](const UniOb& mesh) { DrawBoxAxisAligned(mesh.Box_Min, mesh.Box_Max, ctx.options.Width); });
+}
+
+void Master_Box_Pass(const DrawContext& ctx) {
+    const ViewState& view = ctx.view;
+    // Bounds still in their empty state hold no scene; their "box" would be a 200000-unit frame.
+    for (int i = 0; i < 3; ++i)
+        if (view.Scene_Min[i] > view.Scene_Max[i]) return;
+    glColor3f(1.0f, 0.0f, 0.0f);
+    DrawBoxAxisAligned(view.Scene_Min, view.Scene_Max, ctx.options.Width);
+}
+
+void Oriented_Box_Pass(const DrawContext& ctx) {
+    For_Each_Mesh(ctx, [&](const UniOb& mesh) {
+        glColor3f(1.0f, 0.0f, 0.0f);
+        glPointSize(5.0f);
+        glBegin(GL_POINTS);
+        glVertex3fv(mesh.Volume_Centroid.data());
+        glEnd();
+        glPointSize(1.0f);
+        glColor3fv(mesh.Color_RGBA);
+        Vec3 corners[8];
+        Oriented_Box_Corners(mesh.Volume_Centroid, mesh.Principal_Axes, mesh.Axes_Extent, corners);
+        DrawBoxCorners(corners);
+    });
+}
+
+}  // namespace orvex
