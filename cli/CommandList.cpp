@@ -3,8 +3,8 @@
 namespace orvex::cli {
 
 void Add_All_Commands(CLI::App& app, RunState& state) {
-    (void)app;
-    (void)state;
+    Add_Info_Command(app, state);
+    Add_Bench_Command(app, state);
 }
 
 }  // namespace orvex::cli

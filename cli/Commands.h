@@ -13,4 +13,9 @@ struct RunState {
 // Registers every subcommand; defined in CommandList.cpp, one line per command file.
 void Add_All_Commands(CLI::App& app, RunState& state);
 
+// orvex info FILE.stl: what a load shows, and the mesh writers on request (CmdInfo.cpp).
+void Add_Info_Command(CLI::App& app, RunState& state);
+// orvex bench stl: the STL reading benchmark, headless (CmdBench.cpp).
+void Add_Bench_Command(CLI::App& app, RunState& state);
+
 }  // namespace orvex::cli

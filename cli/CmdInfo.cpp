@@ -1,0 +1,144 @@
+// orvex info FILE.stl: reads the file as the window's open does, prints what the status bar shows
+// and more, and writes the mesh outputs that were asked for. Exit code 1 when the read or any
+// write failed; a damaged file still shows (and writes) what could be read.
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "geometry/Clock.h"
+#include "mesh/LoadPipeline.h"
+#include "mesh/MeshWriters.h"
+#include "mesh/StlReader.h"
+
+namespace orvex::cli {
+
+namespace {
+
+struct InfoOptions {
+    std::string input;
+    std::optional<float> tolerance;
+    std::string writeStl;
+    std::vector<float> splitUpperLower;
+    std::vector<float> splitVisible;
+    std::string outBase;
+    std::string faceArray;
+    std::string cArrays;
+    std::string histograms;
+};
+
+void Print_Range(const char* name, const std::vector<float>& values) {
+    if (values.empty()) return;
+    float low = values[0], high = values[0];
+    for (float v : values) {
+        low = std::fmin(low, v);
+        high = std::fmax(high, v);
+    }
+    std::printf("%s: %g .. %g\n", name, low, high);
+}
+
+void Print_Info(const UniOb& mesh, const StlReadReport& report, int pipelineMs) {
+    // The status bar's text after an open, then the rest of what a load derives.
+    std::printf("%u Facets. %u Points. %g Area. %g Vol. \n", mesh.Face_Count, mesh.Vertex_Count,
+                double(mesh.Area), double(mesh.Volume));
+    std::printf("Format: %s STL, %llu facets read\n", report.ascii ? "text" : "binary",
+                static_cast<unsigned long long>(report.facetsRead));
+    std::printf("Load time: %d ms (read and merge), %d ms (normals, rings, curvature, measures)\n",
+                mesh.Load_Time, pipelineMs);
+    std::printf("Box: (%g, %g, %g) .. (%g, %g, %g)\n", double(mesh.Box_Min.x), double(mesh.Box_Min.y),
+                double(mesh.Box_Min.z), double(mesh.Box_Max.x), double(mesh.Box_Max.y),
+                double(mesh.Box_Max.z));
+    std::printf("Centroid: (%g, %g, %g)\n", double(mesh.Volume_Centroid.x), double(mesh.Volume_Centroid.y),
+                double(mesh.Volume_Centroid.z));
+    unsigned boundary = 0;
+    for (int label : mesh.Vertex_Label) boundary += label == -2 ? 1 : 0;
+    std::printf("Boundary vertices: %u\n", boundary);
+    Print_Range("Curvature_Max", mesh.Curvature_Max);
+    Print_Range("Curvature_Min", mesh.Curvature_Min);
+}
+
+bool Report(const Status& status, const char* what) {
+    if (status) {
+        std::printf("Wrote %s\n", what);
+        return true;
+    }
+    std::fprintf(stderr, "orvex info: %s\n", status.message.c_str());
+    return false;
+}
+
+int Run_Info(const InfoOptions& options) {
+    if (options.tolerance) Coincidence_Tolerance = *options.tolerance;
+    UniOb mesh;
+    StlReadReport report;
+    StlReadOptions readOptions;
+    readOptions.report = &report;
+    readOptions.runPipeline = false;
+    const Status read = Read_STL(mesh, options.input, readOptions);
+    const int pipelineStart = Millisecond_Clock();
+    Run_Load_Pipeline(mesh);
+    const int pipelineMs = Millisecond_Clock() - pipelineStart;
+
+    int exitCode = 0;
+    if (!read) {
+        std::fprintf(stderr, "orvex info: %s\n", read.message.c_str());
+        exitCode = 1;
+    }
+    if (mesh.IsEmpty()) return 1;
+    std::printf("%s\n", options.input.c_str());
+    Print_Info(mesh, report, pipelineMs);
+
+    const std::string base = options.outBase.empty() ? options.input : options.outBase;
+    auto vec = [](const std::vector<float>& v) { return Vec3{v[0], v[1], v[2]}; };
+    bool ok = true;
+    if (!options.writeStl.empty()) ok &= Report(Write_STL(&mesh, options.writeStl), options.writeStl.c_str());
+    if (options.splitUpperLower.size() == 3)
+        ok &= Report(Write_STL_Upper_Lower(mesh, base, vec(options.splitUpperLower)),
+                     (base + ".upper.stl and " + base + ".lower.stl").c_str());
+    if (options.splitVisible.size() == 3)
+        ok &= Report(Write_STL_Visible(mesh, base, vec(options.splitVisible)),
+                     (base + ".visble.stl and " + base + ".invisble.stl").c_str());
+    if (!options.faceArray.empty())
+        ok &= Report(Write_Face_Array(mesh, options.faceArray), options.faceArray.c_str());
+    if (!options.cArrays.empty())
+        ok &= Report(Write_C_Arrays(mesh, options.cArrays), options.cArrays.c_str());
+    if (!options.histograms.empty())
+        ok &= Report(Write_Histograms(mesh, options.histograms), options.histograms.c_str());
+    return ok ? exitCode : 1;
+}
+
+}  // namespace
+
+void Add_Info_Command(CLI::App& app, RunState& state) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* info = app.add_subcommand(
+        "info",
+        "Read an STL file (binary or text) and print facets, points, area, volume, load time, box, "
+        "boundary vertices and curvature ranges; optionally write the mesh outputs");
+    info->add_option("file", options->input, "STL file")->required();
+    info->add_option("--tolerance", options->tolerance,
+                     "Coincidence_Tolerance for merging corners (default 0.0005)")
+        ->check(CLI::NonNegativeNumber);
+    info->add_option("--write-stl", options->writeStl, "Write the mesh as binary STL");
+    info->add_option("--split-upper-lower", options->splitUpperLower,
+                     "Write BASE.upper.stl (faces whose normal . d > -1e-8) and BASE.lower.stl")
+        ->expected(3)
+        ->type_name("DX DY DZ");
+    info->add_option("--split-visible", options->splitVisible,
+                     "Write BASE.visble.stl (faces facing the eye point) and BASE.invisble.stl")
+        ->expected(3)
+        ->type_name("EX EY EZ");
+    info->add_option("--out", options->outBase,
+                     "Base name of the split files (default: the input file name)");
+    info->add_option("--face-array", options->faceArray, "Write the per-face table");
+    info->add_option("--c-arrays", options->cArrays, "Write the C-array dump");
+    info->add_option("--histograms", options->histograms, "Write the edge, area and curvature histograms");
+    info->callback([options, &state] {
+        state.exitCode = Run_Info(*options);
+    });
+}
+
+}  // namespace orvex::cli

@@ -1,0 +1,399 @@
+// Exact vertex merging: an exact-bits table for repeats, a grid for near nodes, and the tree of
+// boxes built only when a point has near nodes.
+
+#include "mesh/StlMerge.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "mesh/StlMergeTree.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+constexpr std::uint32_t kSplit = 0xFFFFFFFFu;  // as a cell's headPlusOne
+// A coarse cell holding more nodes than this moves them to the fine grid.
+constexpr unsigned kSplitAt = 32;
+constexpr std::size_t kMinSlots = 1024;
+
+std::uint64_t Mix3(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    std::uint64_t h = ((std::uint64_t(a) << 32) | b) * 0x9E3779B97F4A7C15ull;
+    h ^= std::uint64_t(c) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    return h;
+}
+
+int ShiftFor(std::size_t slots) {
+    return 64 - std::countr_zero(slots);
+}
+
+std::size_t SlotsFor(std::size_t entries) {
+    return std::bit_ceil(std::max(kMinSlots, entries + entries / 2 + 1));
+}
+
+// More than 5/8 full: double.
+bool Crowded(std::size_t used, std::size_t slots) {
+    return used * 8 > slots * 5;
+}
+
+}  // namespace
+
+template <class T>
+std::size_t ZeroTable<T>::Bytes(std::size_t capacity) {
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
+    return (capacity * sizeof(T) + kHuge - 1) / kHuge * kHuge;
+}
+
+template <class T>
+void ZeroTable<T>::Reset(std::size_t count) {
+    Release();
+    if (count == 0) return;
+    const std::size_t bytes = Bytes(count);
+    void* map = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) throw std::bad_alloc();
+    madvise(map, bytes, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
+    data_ = static_cast<T*>(map);
+    count_ = count;
+    capacity_ = bytes / sizeof(T);
+}
+
+template <class T>
+void ZeroTable<T>::Resize(std::size_t count) {
+    if (count <= capacity_) {
+        // Elements past the old size may hold values from before a shrink: clear them.
+        if (count > count_) std::memset(static_cast<void*>(data_ + count_), 0, (count - count_) * sizeof(T));
+        count_ = count;
+        return;
+    }
+    ZeroTable<T> bigger;
+    bigger.Reset(std::max(count, 2 * capacity_));
+    if (count_) std::memcpy(static_cast<void*>(bigger.data_), data_, count_ * sizeof(T));
+    bigger.count_ = count;
+    Swap(bigger);
+}
+
+template <class T>
+void ZeroTable<T>::Release() {
+    if (data_) munmap(data_, Bytes(capacity_));
+    data_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
+}
+
+template class ZeroTable<VertexMerger::ExactSlot>;
+template class ZeroTable<VertexMerger::CellSlot>;
+template class ZeroTable<VertexMerger::TreeNode>;
+template class ZeroTable<VertexMerger::Box>;
+
+// The scan limit bounds the work when even the fine cells are crowded (a tolerance far above the
+// spacing of the data, or many near points kept apart by earlier ones).
+VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit)
+    : tolerance_(tolerance >= 0.0f ? tolerance : 0.0f), scanLimit_(scanLimit) {
+    // |a - b| rounded to float can be at most half an ulp below the true difference.
+    queryReach_ = double(tolerance_) * (1.0 + 1e-6);
+    // Cells at least 4 reaches wide: the reach box of a point meets at most 2 per axis. Any wider
+    // cell is as correct; the sizes only decide how many nodes a lookup meets.
+    const double minimum = 4.0 * queryReach_;
+    double coarse = std::max(minimum, std::isfinite(spacing) ? double(spacing) : 0.0);
+    if (!(coarse > 1e-30)) coarse = 1.0;  // nothing to go by (tolerance 0, degenerate sample)
+    if (!std::isfinite(coarse)) coarse = std::numeric_limits<double>::max();
+    // A crowded coarse cell splits into up to 16 x 16 x 16 fine ones.
+    const double fine = std::max(minimum, coarse / 16.0);
+    splitting_ = coarse > 2.0 * fine;
+
+    positions_.reserve(expectedVertices);
+    nextInCell_.reserve(expectedVertices);
+    exact_.Reset(SlotsFor(expectedVertices));
+    exactShift_ = ShiftFor(exact_.size());
+    coarse_.Init(coarse, expectedVertices);
+    fine_.Init(fine, 0);
+}
+
+int VertexMerger::Insert(const Vec3& p) {
+    const std::uint32_t key[3] = {std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
+                                  std::bit_cast<std::uint32_t>(p.z)};
+    ExactSlot* slot = FindExact(key);
+    if (slot->valuePlusOne != 0) {
+        ++stats_.exactHits;
+        return static_cast<int>(slot->valuePlusOne - 1);
+    }
+    const int index = Resolve(p);  // leaves the exact table alone, so the slot stays valid
+    std::memcpy(slot->key, key, sizeof key);
+    slot->valuePlusOne = static_cast<std::uint32_t>(index) + 1;
+    if (Crowded(++exactUsed_, exact_.size())) GrowExact();
+    return index;
+}
+
+void VertexMerger::Prefetch(const Vec3& p) const {
+    const std::uint64_t h = Mix3(std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
+                                 std::bit_cast<std::uint32_t>(p.z));
+    __builtin_prefetch(&exact_[h >> exactShift_]);
+}
+
+int VertexMerger::Resolve(const Vec3& p) {
+    unsigned looked = 0;
+    Scan result = ScanGrid(coarse_, p, looked);
+    if (result == Scan::Crowded) return WalkTree(p);
+    while (result == Scan::Restart) {
+        looked = 0;
+        result = ScanGrid(coarse_, p, looked);
+    }
+    if (result == Scan::SeeFine) result = ScanGrid(fine_, p, looked);
+    if (result == Scan::Crowded) return WalkTree(p);
+    if (near_.empty()) return MakeVertex(p);
+
+    ++stats_.nearQueries;
+    BuildTree();
+    // On one path an ancestor is older than its descendants: the lowest index comes first.
+    std::sort(near_.begin(), near_.end());
+    for (std::uint32_t n : near_)
+        if (Holds(n, p)) return static_cast<int>(n);
+    return MakeVertex(p);
+}
+
+VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigned& looked) {
+    const bool coarse = &grid == &coarse_;
+    if (coarse) near_.clear();
+    std::int32_t lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = grid.CellOf(double(p[a]) - queryReach_);
+        hi[a] = grid.CellOf(double(p[a]) + queryReach_);
+    }
+    bool seeFine = false;
+    for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
+        for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
+            for (std::int64_t z = lo[2]; z <= hi[2]; ++z) {
+                const std::int32_t key[3] = {std::int32_t(x), std::int32_t(y), std::int32_t(z)};
+                CellSlot* cell = grid.Find(key);
+                if (cell->headPlusOne == kSplit) {
+                    seeFine = true;
+                    continue;
+                }
+                unsigned inCell = 0;
+                for (std::uint32_t n = cell->headPlusOne - 1; n != kNone; n = nextInCell_[n]) {
+                    if (coarse && splitting_ && ++inCell > kSplitAt) {
+                        Split(*cell);
+                        return Scan::Restart;
+                    }
+                    if (++looked > scanLimit_) return Scan::Crowded;
+                    if (Near_Within(positions_[n], p, tolerance_)) near_.push_back(n);
+                }
+            }
+        }
+    }
+    return seeFine ? Scan::SeeFine : Scan::Done;
+}
+
+void VertexMerger::Split(CellSlot& cell) {
+    for (std::uint32_t n = cell.headPlusOne - 1; n != kNone;) {
+        const std::uint32_t after = nextInCell_[n];
+        Link(fine_, n);
+        n = after;
+    }
+    cell.headPlusOne = kSplit;
+    ++stats_.splitCells;
+}
+
+void VertexMerger::Link(CellGrid& grid, std::uint32_t node) {
+    const Vec3& p = positions_[node];
+    const std::int32_t key[3] = {grid.CellOf(p.x), grid.CellOf(p.y), grid.CellOf(p.z)};
+    CellSlot* cell = grid.Find(key);
+    if (cell->headPlusOne == kSplit) return Link(fine_, node);
+    if (cell->headPlusOne == 0) {
+        std::memcpy(cell->key, key, sizeof key);
+        nextInCell_[node] = kNone;
+        cell->headPlusOne = node + 1;
+        if (Crowded(++grid.used, grid.slots.size())) grid.Grow();
+    } else {
+        nextInCell_[node] = cell->headPlusOne - 1;
+        cell->headPlusOne = node + 1;
+    }
+}
+
+int VertexMerger::MakeVertex(const Vec3& p) {
+    const auto k = static_cast<std::uint32_t>(positions_.size());
+    positions_.push_back(p);
+    nextInCell_.push_back(kNone);
+    Link(coarse_, k);
+    return static_cast<int>(k);
+}
+
+int VertexMerger::WalkTree(const Vec3& p) {
+    ++stats_.treeWalks;
+    BuildTree();
+    for (std::uint32_t at = 0;;) {
+        const TreeNode& node = tree_[at];
+        if (Near_Within(node.position, p, tolerance_)) return static_cast<int>(at);
+        const std::uint32_t child = node.child[Hyper_Octant(p, node.position)];
+        if (child == kNone) break;
+        at = child;
+    }
+    const int k = MakeVertex(p);
+    BuildTree();
+    return k;
+}
+
+bool VertexMerger::Holds(std::uint32_t node, const Vec3& p) const {
+    const Box& b = boxes_[node];
+    return b.lo[0] <= p.x && p.x < b.hi[0] && b.lo[1] <= p.y && p.y < b.hi[1] && b.lo[2] <= p.z &&
+           p.z < b.hi[2];
+}
+
+// Places every vertex made since the last call, in index order, as the plain tree would have.
+// None of them had a near node on its path, so the placement needs no tolerance test.
+void VertexMerger::BuildTree() {
+    const auto count = static_cast<std::uint32_t>(positions_.size());
+    if (built_ == count) return;
+    tree_.Resize(count);
+    boxes_.Resize(count);
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    for (std::uint32_t k = built_; k < count; ++k) {
+        const Vec3 p = positions_[k];
+        TreeNode& made = tree_[k];
+        made.position = p;
+        std::fill(std::begin(made.child), std::end(made.child), kNone);
+        if (k == 0) {
+            boxes_[0] = Box{{-kInf, -kInf, -kInf}, {kInf, kInf, kInf}};
+            path_.assign(1, 0);
+            continue;
+        }
+        // Any node whose box holds p is on p's path, and of two such the younger is the deeper.
+        // Two guesses: the deepest node of the previous chain that still holds p (the boxes along
+        // a chain are nested, and in scan order p parts from it near its end: gallop back from
+        // the end, then bisect), and p's neighbours in the grid. The chain may skip generations;
+        // it starts at the root, which holds every point.
+        std::size_t good = 0, bad = path_.size();
+        for (std::size_t step = 1;; step *= 2) {
+            if (bad - good <= step) break;
+            const std::size_t probe = bad - step;
+            if (Holds(path_[probe], p)) {
+                good = probe;
+                break;
+            }
+            bad = probe;
+        }
+        while (bad - good > 1) {
+            const std::size_t mid = good + (bad - good) / 2;
+            if (Holds(path_[mid], p))
+                good = mid;
+            else
+                bad = mid;
+        }
+        path_.resize(good + 1);
+        const std::uint32_t neighbour = DeepestHolderNear(p, k);
+        if (neighbour != kNone && neighbour > path_[good]) {
+            path_.push_back(neighbour);
+            ++good;
+        }
+        std::uint32_t at = path_[good];
+        for (;;) {
+            TreeNode& node = tree_[at];
+            const int o = Hyper_Octant(p, node.position);
+            if (node.child[o] == kNone) {
+                node.child[o] = k;
+                Box box = boxes_[at];
+                for (int a = 0; a < 3; ++a) {
+                    if (o & (4 >> a))
+                        box.hi[a] = node.position[a];
+                    else
+                        box.lo[a] = node.position[a];
+                }
+                boxes_[k] = box;
+                path_.push_back(k);
+                break;
+            }
+            at = node.child[o];
+            path_.push_back(at);
+        }
+    }
+    stats_.treeNodes += count - built_;
+    built_ = count;
+}
+
+std::uint32_t VertexMerger::DeepestHolderNear(const Vec3& p, std::uint32_t limit) const {
+    const std::int32_t key[3] = {coarse_.CellOf(p.x), coarse_.CellOf(p.y), coarse_.CellOf(p.z)};
+    const CellSlot* cell = coarse_.Find(key);
+    if (cell->headPlusOne == kSplit) {
+        const std::int32_t fineKey[3] = {fine_.CellOf(p.x), fine_.CellOf(p.y), fine_.CellOf(p.z)};
+        cell = fine_.Find(fineKey);
+    }
+    std::uint32_t best = kNone;
+    unsigned looked = 0;
+    for (std::uint32_t n = cell->headPlusOne - 1; n != kNone && looked < kSplitAt;
+         n = nextInCell_[n], ++looked)
+        if (n < limit && (best == kNone || n > best) && Holds(n, p)) best = n;
+    return best;
+}
+
+VertexMerger::ExactSlot* VertexMerger::FindExact(const std::uint32_t key[3]) {
+    const std::size_t mask = exact_.size() - 1;
+    for (std::size_t i = Mix3(key[0], key[1], key[2]) >> exactShift_;; i = (i + 1) & mask) {
+        ExactSlot& slot = exact_[i];
+        if (slot.valuePlusOne == 0 ||
+            (slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2]))
+            return &slot;
+    }
+}
+
+void VertexMerger::GrowExact() {
+    ZeroTable<ExactSlot> old;
+    old.Reset(exact_.size() * 2);
+    old.Swap(exact_);
+    exactShift_ = ShiftFor(exact_.size());
+    for (const ExactSlot& slot : old)
+        if (slot.valuePlusOne != 0) *FindExact(slot.key) = slot;
+}
+
+void VertexMerger::CellGrid::Init(double cellSize, std::size_t expected) {
+    inverse = 1.0 / cellSize;
+    slots.Reset(SlotsFor(expected));
+    used = 0;
+    shift = ShiftFor(slots.size());
+}
+
+std::int32_t VertexMerger::CellGrid::CellOf(double coordinate) const {
+    // Clamping keeps the map monotone, so every node within reach still lies in a visited cell.
+    // (A truncation and a correction: floor() without SSE4.1 costs a dozen instructions.)
+    const double v = coordinate * inverse;
+    if (!(v > -2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+    if (v >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+    const auto t = static_cast<std::int64_t>(v);
+    return static_cast<std::int32_t>(t - (v < double(t) ? 1 : 0));
+}
+
+VertexMerger::CellSlot* VertexMerger::CellGrid::Find(const std::int32_t key[3]) const {
+    const std::size_t mask = slots.size() - 1;
+    // Blocks of 4 x 4 x 4 cells share one run of 64 slots: points that follow each other in a
+    // scan land in neighbouring cells and find their slots already in cache.
+    const std::uint64_t block =
+        Mix3(std::uint32_t(key[0] >> 2), std::uint32_t(key[1] >> 2), std::uint32_t(key[2] >> 2));
+    const std::size_t within =
+        std::size_t(key[0] & 3) | std::size_t(key[1] & 3) << 2 | std::size_t(key[2] & 3) << 4;
+    for (std::size_t i = ((block >> shift) + within) & mask;; i = (i + 1) & mask) {
+        CellSlot& slot = slots.Mutable(i);
+        if (slot.headPlusOne == 0 ||
+            (slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2]))
+            return &slot;
+    }
+}
+
+void VertexMerger::CellGrid::Grow() {
+    ZeroTable<CellSlot> old;
+    old.Reset(slots.size() * 2);
+    old.Swap(slots);
+    shift = ShiftFor(slots.size());
+    for (const CellSlot& slot : old)
+        if (slot.headPlusOne != 0) *Find(slot.key) = slot;
+}
+
+}  // namespace orvex

@@ -1,0 +1,165 @@
+#pragma once
+// VertexMerger: the vertex merging of the STL reader, giving exactly the indices of the plain
+// HYPER_POINT tree (StlMergeTree.h) without walking it for every corner.
+//
+// Why the answers are the same:
+// - The tree's answer for a point depends only on its coordinates and on the nodes made before,
+//   and a node's region (the points whose walk passes through it) never changes once it exists.
+//   A corner bit-identical to an earlier one therefore walks the earlier corner's path and ends
+//   where that one ended (at the node it merged into, or at the node it made, which is within
+//   any tolerance >= 0 of it). An exact-bits hash answers every such repeat.
+// - A new point merges into the first node on its path within the tolerance. When no node at all
+//   lies within the tolerance, the point becomes a new vertex wherever the walk would have put it,
+//   so the walk is not needed. A grid finds the near nodes: cells about an edge wide (given by
+//   the caller), and cells that fill up (dense spots, poles of a scan) split into smaller ones,
+//   never narrower than 4 tolerances.
+// - Otherwise the near nodes are few. A node's region is an axis-aligned box fixed at its birth;
+//   the near node of lowest index whose box holds the point is the first near node on its path.
+//   Boxes come from the tree, which is built only then, in index order, each insertion starting
+//   from the deepest node known to hold the point: on the previous path, or a grid neighbour
+//   (scan-ordered input walks about ten steps instead of a few hundred).
+// - When even the fine cells are crowded the point walks the tree with the plain test.
+// The tolerance must be >= 0 and the coordinates finite; the reader guarantees both.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "geometry/Vec3.h"
+
+namespace orvex {
+
+// A zero-filled array in its own mapping, on huge pages where the system allows: the merger's
+// tables are probed at random, and with 4 KB pages nearly every probe would also miss the TLB.
+template <class T>
+class ZeroTable {
+public:
+    ZeroTable() = default;
+    ~ZeroTable() { Release(); }
+    ZeroTable(const ZeroTable&) = delete;
+    ZeroTable& operator=(const ZeroTable&) = delete;
+
+    void Reset(std::size_t count);   // count zero elements; the old contents are gone
+    void Resize(std::size_t count);  // keeps the first elements; new ones are zero
+    void Swap(ZeroTable& other) {
+        std::swap(data_, other.data_);
+        std::swap(count_, other.count_);
+        std::swap(capacity_, other.capacity_);
+    }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+    T& Mutable(std::size_t i) const { return data_[i]; }
+    std::size_t size() const { return count_; }
+    T* begin() { return data_; }
+    T* end() { return data_ + count_; }
+
+private:
+    static std::size_t Bytes(std::size_t capacity);
+    void Release();
+    T* data_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+struct MergeStats {
+    std::uint64_t exactHits = 0;    // corners answered by the exact-bits table
+    std::uint64_t nearQueries = 0;  // new points with a node within the tolerance
+    std::uint64_t treeWalks = 0;    // new points resolved by walking the tree from the root
+    std::uint64_t treeNodes = 0;    // nodes placed in the tree
+    std::uint64_t splitCells = 0;   // crowded grid cells split into fine ones
+};
+
+class VertexMerger {
+public:
+    // spacing: a typical distance between neighbouring corners, used only to size the grid cells;
+    // expectedVertices sizes the tables (they grow as needed).
+    // scanLimit: grid nodes looked at for one point before it walks the tree instead (tests lower
+    // it to reach that path).
+    VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit = 4096);
+
+    int Insert(const Vec3& p);
+    // Starts loading the table slot of a corner that will be inserted soon.
+    void Prefetch(const Vec3& p) const;
+
+    unsigned Count() const { return static_cast<unsigned>(positions_.size()); }
+    const std::vector<Vec3>& Positions() const { return positions_; }
+    const MergeStats& Stats() const { return stats_; }
+
+private:
+    struct ExactSlot {
+        std::uint32_t key[3];
+        std::uint32_t valuePlusOne;  // 0: empty
+    };
+    // Open addressing from cell coordinates to the newest node of the cell; a cell's nodes are
+    // chained through nextInCell_, newest first.
+    struct CellSlot {
+        std::int32_t key[3];
+        std::uint32_t headPlusOne;  // 0: empty; kSplit: the cell's nodes moved to the fine grid
+    };
+    struct CellGrid {
+        double inverse = 1.0;
+        ZeroTable<CellSlot> slots;
+        std::size_t used = 0;
+        int shift = 0;
+
+        void Init(double cellSize, std::size_t expected);
+        std::int32_t CellOf(double coordinate) const;
+        CellSlot* Find(const std::int32_t key[3]) const;
+        void Grow();
+    };
+    struct TreeNode {
+        Vec3 position;
+        std::uint32_t child[8];
+        std::uint32_t unused;  // 48 bytes: a node seldom straddles two cache lines
+    };
+    struct Box {
+        float lo[3];  // inclusive
+        float hi[3];  // exclusive
+    };
+
+    enum class Scan { Done, SeeFine, Restart, Crowded };
+
+    int Resolve(const Vec3& p);
+    // Adds the nodes of the grid's cells within reach of p to near_ (the coarse scan starts the
+    // list afresh). Restart: a crowded coarse cell was just split; Crowded: too many nodes looked at.
+    Scan ScanGrid(CellGrid& grid, const Vec3& p, unsigned& looked);
+    void Split(CellSlot& cell);
+    void Link(CellGrid& grid, std::uint32_t node);
+    int MakeVertex(const Vec3& p);
+    int WalkTree(const Vec3& p);
+    void BuildTree();
+    // The youngest node made before `limit` in p's grid cell whose box holds p; kNone if none.
+    std::uint32_t DeepestHolderNear(const Vec3& p, std::uint32_t limit) const;
+    bool Holds(std::uint32_t node, const Vec3& p) const;
+
+    ExactSlot* FindExact(const std::uint32_t key[3]);
+    void GrowExact();
+
+    float tolerance_;
+    unsigned scanLimit_;
+    double queryReach_;  // the tolerance, widened for the rounding of the float difference
+
+    std::vector<Vec3> positions_;
+
+    ZeroTable<ExactSlot> exact_;
+    std::size_t exactUsed_ = 0;
+    int exactShift_ = 0;
+
+    CellGrid coarse_;
+    CellGrid fine_;
+    bool splitting_ = false;  // fine cells are smaller than coarse ones
+    std::vector<std::uint32_t> nextInCell_;
+
+    ZeroTable<TreeNode> tree_;
+    ZeroTable<Box> boxes_;
+    std::uint32_t built_ = 0;
+    // From the root down to the last node placed in the tree, each an ancestor of the next (not
+    // always the parent: a guess from the grid may skip generations).
+    std::vector<std::uint32_t> path_;
+
+    std::vector<std::uint32_t> near_;
+    MergeStats stats_;
+};
+
+}  // namespace orvex

@@ -1,0 +1,296 @@
+// Read_STL: file bytes, flavour detection, facet checks and merging, then the load pipeline.
+
+#include "mesh/StlReader.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "geometry/Clock.h"
+#include "geometry/Color.h"
+#include "geometry/Random.h"
+#include "mesh/LoadPipeline.h"
+#include "mesh/StlAscii.h"
+#include "mesh/StlFormat.h"
+
+namespace orvex {
+
+float Coincidence_Tolerance = 0.0005f;
+
+namespace {
+
+constexpr std::size_t kProgressStep = 1u << 18;
+constexpr std::size_t kSpacingSamples = 1024;
+constexpr std::size_t kPrefetchAhead = 8;
+// Face indices are ints: stop while three more corners still fit.
+constexpr unsigned kMaxVertices = unsigned(std::numeric_limits<int>::max()) - 3;
+// A text file has no zero byte; a binary one nearly always has one early (in its facet count).
+constexpr std::size_t kTextProbeBytes = 1024;
+
+// The whole file, mapped when it is a regular file, read otherwise.
+class FileBytes {
+public:
+    ~FileBytes() {
+        if (map_) munmap(map_, size_);
+    }
+
+    Status Open(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return Status::Error(path + ": cannot open: " + std::strerror(errno));
+        Status status = Load(fd, path);
+        ::close(fd);
+        return status;
+    }
+
+    std::span<const unsigned char> Bytes() const {
+        if (map_) return {static_cast<const unsigned char*>(map_), size_};
+        return {buffer_.data(), buffer_.size()};
+    }
+
+private:
+    Status Load(int fd, const std::string& path) {
+        struct stat info;
+        if (fstat(fd, &info) != 0) return Status::Error(path + ": cannot read: " + std::strerror(errno));
+        if (S_ISDIR(info.st_mode)) return Status::Error(path + ": is a folder, not a file");
+        if (S_ISREG(info.st_mode) && info.st_size > 0) {
+            void* map = mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (map != MAP_FAILED) {
+                map_ = map;
+                size_ = std::size_t(info.st_size);
+                madvise(map_, size_, MADV_SEQUENTIAL);
+                return Status::Ok();
+            }
+        }
+        // Pipes, devices and files that cannot be mapped are read to their end.
+        unsigned char chunk[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(fd, chunk, sizeof chunk);
+            if (got == 0) return Status::Ok();
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                return Status::Error(path + ": cannot read: " + std::strerror(errno));
+            }
+            buffer_.insert(buffer_.end(), chunk, chunk + got);
+        }
+    }
+
+    void* map_ = nullptr;
+    std::size_t size_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+void Draw_Colour(UniOb& mesh) {
+    const int r = Crt_Rand15();
+    mesh.Color_RGBA[3] = float(r % 129) / 256.0f + 0.5f;
+    Color_To_RGB(Random_Color(), mesh.Color_RGBA);
+}
+
+bool Starts_With_Solid(std::span<const unsigned char> bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size() && i < kStlHeaderBytes &&
+           (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+        ++i;
+    if (bytes.size() - i < 5) return false;
+    for (std::size_t k = 0; k < 5; ++k) {
+        unsigned char c = bytes[i + k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+        if (c != "solid"[k]) return false;
+    }
+    return true;
+}
+
+bool Has_Zero_Byte(std::span<const unsigned char> bytes) {
+    const std::size_t n = std::min(bytes.size(), kTextProbeBytes);
+    return std::memchr(bytes.data(), 0, n) != nullptr;
+}
+
+bool Finite_Facet(const StlFacet& facet) {
+    for (const Vec3& c : facet.corner)
+        if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
+    return true;
+}
+
+float Edge_Reach(const Vec3& a, const Vec3& b) {
+    return std::max({std::fabs(a.x - b.x), std::fabs(a.y - b.y), std::fabs(a.z - b.z)});
+}
+
+// The median per-axis edge length of a sample of facets: sizes the merger's grid cells only.
+template <class FacetAt>
+float Estimate_Spacing(std::size_t count, FacetAt facetAt) {
+    std::vector<float> sample;
+    const std::size_t stride = std::max<std::size_t>(1, count / kSpacingSamples);
+    for (std::size_t k = 0; k < count && sample.size() < kSpacingSamples; k += stride) {
+        const StlFacet facet = facetAt(k);
+        if (!Finite_Facet(facet)) continue;
+        const float mean =
+            (Edge_Reach(facet.corner[0], facet.corner[1]) + Edge_Reach(facet.corner[1], facet.corner[2]) +
+             Edge_Reach(facet.corner[2], facet.corner[0])) /
+            3.0f;
+        if (std::isfinite(mean)) sample.push_back(mean);
+    }
+    if (sample.empty()) return 0.0f;
+    auto middle = sample.begin() + sample.size() / 2;
+    std::nth_element(sample.begin(), middle, sample.end());
+    // Cells about an edge wide hold a few vertices each: fewer, better cached cells than one
+    // vertex per cell, and short chains.
+    return *middle;
+}
+
+// Merges the corners of `count` facets into the mesh. False when cancelled.
+template <class FacetAt>
+bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlReadOptions& options,
+                  StlReadReport& report) {
+    const float tolerance = Coincidence_Tolerance >= 0.0f ? Coincidence_Tolerance : 0.0f;
+    VertexMerger merger(tolerance, Estimate_Spacing(count, facetAt), count / 2 + 3);
+    std::vector<FaceIndex> faces;
+    std::vector<Vec3> normals;
+    faces.reserve(count);
+    normals.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        // Table slots are random accesses; asking for them a few facets early hides most misses.
+        if (k + kPrefetchAhead < count) {
+            const StlFacet ahead = facetAt(k + kPrefetchAhead);
+            for (const Vec3& corner : ahead.corner) merger.Prefetch(corner);
+        }
+        const StlFacet facet = facetAt(k);
+        if (merger.Count() > kMaxVertices) {
+            report.tooManyVertices = true;
+            break;
+        }
+        if (!Finite_Facet(facet)) {
+            ++report.facetsNonFinite;
+        } else {
+            faces.push_back({merger.Insert(facet.corner[0]), merger.Insert(facet.corner[1]),
+                             merger.Insert(facet.corner[2])});
+            normals.push_back(facet.normal);
+        }
+        if ((k + 1) % kProgressStep == 0) {
+            Report_Progress(options.progress, double(k + 1) / double(count), "Reading STL");
+            if (Cancel_Requested(options.progress)) return false;
+        }
+    }
+    report.merge = merger.Stats();
+    if (faces.empty()) return true;
+
+    // The faces reach the mesh only complete, so a cancelled read leaves it empty.
+    mesh.FreeFaces();
+    mesh.Face_Count = static_cast<unsigned>(faces.size());
+    mesh.Face_Index = std::move(faces);
+    mesh.Face_Normal = std::move(normals);
+    const unsigned vertices = merger.Count();
+    mesh.AllocVertices(vertices);
+    mesh.AllocCurvature(vertices);
+    std::copy(merger.Positions().begin(), merger.Positions().end(), mesh.Vertex_Pos.begin());
+    return true;
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+    return text;
+}
+
+Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                  const StlReadOptions& options, int startTime) {
+    StlReadReport local;
+    StlReadReport& report = options.report ? *options.report : local;
+    report = {};
+    std::vector<std::string> problems;
+
+    if (bytes.empty()) return Status::Error(name + ": the file is empty");
+    const bool exactBinary =
+        bytes.size() >= kStlPreambleBytes && bytes.size() == Stl_Binary_Size(Stl_Read_Count(bytes.data()));
+    bool merged = false;
+
+    if (!exactBinary && Starts_With_Solid(bytes) && !Has_Zero_Byte(bytes)) {
+        report.ascii = true;
+        std::vector<StlFacet> facets;
+        Status parsed = Parse_Stl_Ascii(bytes, name, facets, options.progress);
+        if (Cancel_Requested(options.progress)) return Status::Error(name + ": reading cancelled");
+        if (!parsed) problems.push_back(parsed.message.substr(name.size() + 2));
+        report.facetsDeclared = report.facetsRead = facets.size();
+        if (facets.empty() && parsed) return Status::Error(name + ": the file holds no facets");
+        merged = Merge_Facets(
+            mesh, facets.size(), [&](std::size_t k) { return facets[k]; }, options, report);
+    } else {
+        if (bytes.size() < kStlPreambleBytes)
+            return Status::Error(name + ": too short for an STL file (" + std::to_string(bytes.size()) +
+                                 " bytes; the header and facet count take 84)");
+        const std::uint32_t declared = Stl_Read_Count(bytes.data());
+        report.facetsDeclared = declared;
+        if (declared == 0) return Status::Error(name + ": the facet count is 0, the file holds no facets");
+        const std::uint64_t present = (bytes.size() - kStlPreambleBytes) / kStlRecordBytes;
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(declared, present));
+        report.facetsRead = count;
+        if (count < declared)
+            problems.push_back("truncated after " + std::to_string(count) + " of " +
+                               std::to_string(declared) + " facets");
+        const unsigned char* records = bytes.data() + kStlPreambleBytes;
+        merged = Merge_Facets(
+            mesh, count,
+            [records](std::size_t k) {
+                StlFacet facet;
+                Stl_Read_Record(records + k * kStlRecordBytes, facet);
+                return facet;
+            },
+            options, report);
+    }
+    if (!merged) {
+        mesh.FreeFaces();
+        mesh.FreeVertices();
+        return Status::Error(name + ": reading cancelled");
+    }
+    if (report.tooManyVertices)
+        problems.push_back("more than " + std::to_string(kMaxVertices) + " vertices; the facets after " +
+                           std::to_string(mesh.Face_Count) + " were not read");
+    if (report.facetsNonFinite)
+        problems.push_back(std::to_string(report.facetsNonFinite) +
+                           " facets with NaN or infinite coordinates left out");
+    mesh.Load_Time = Millisecond_Clock() - startTime;
+
+    if (mesh.IsEmpty()) {
+        if (problems.empty()) problems.push_back("no usable facets");
+        return Status::Error(name + ": " + Join(problems));
+    }
+    return problems.empty() ? Status::Ok() : Status::Error(name + ": " + Join(problems));
+}
+
+}  // namespace
+
+Status Read_STL(UniOb& mesh, const std::string& path, const StlReadOptions& options) {
+    mesh.FreeFaces();
+    mesh.FreeVertices();
+    mesh.Load_Time = 0;
+    Draw_Colour(mesh);
+    const int start = Millisecond_Clock();
+    Status status;
+    {
+        FileBytes file;
+        if (Status opened = file.Open(path); !opened) return opened;
+        status = Read_Bytes(mesh, file.Bytes(), path, options, start);
+    }
+    // The file is released before the pipeline allocates its own arrays.
+    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
+    return status;
+}
+
+Status Read_STL_Memory(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                       const StlReadOptions& options) {
+    mesh.FreeFaces();
+    mesh.FreeVertices();
+    mesh.Load_Time = 0;
+    Draw_Colour(mesh);
+    Status status = Read_Bytes(mesh, bytes, name, options, Millisecond_Clock());
+    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
+    return status;
+}
+
+}  // namespace orvex

@@ -1,0 +1,233 @@
+// The writers: exact layouts and texts, splits, the STL round trip through the reader, empty
+// meshes, and failed writes that must leave no file behind.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mesh/MeshWriters.h"
+#include "mesh/StlFormat.h"
+#include "mesh/StlReader.h"
+#include "tests/support/TestMeshes.h"
+
+namespace orvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::uint32_t Stl_Count(const std::string& bytes) {
+    return bytes.size() >= kStlPreambleBytes
+               ? Stl_Read_Count(reinterpret_cast<const unsigned char*>(bytes.data()))
+               : 0;
+}
+
+StlFacet Record(const std::string& bytes, std::size_t k) {
+    StlFacet facet;
+    Stl_Read_Record(
+        reinterpret_cast<const unsigned char*>(bytes.data()) + kStlPreambleBytes + k * kStlRecordBytes,
+        facet);
+    return facet;
+}
+
+class Writers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::path(::testing::TempDir()) / ("orvex_writers_" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string In(const char* name) const { return (folder / name).string(); }
+    fs::path folder;
+};
+
+TEST_F(Writers, StlOfAListHoldsEveryMeshWithItsOwnVertices) {
+    UniOb cube, tetra;
+    test::Make_Cube(cube);
+    test::Make_Tetrahedron(tetra, {10, 20, 30}, 2.0f);
+    test::Finish_Mesh(cube);
+    test::Finish_Mesh(tetra);
+    UniOb* head = Push_Front(&tetra, &cube);
+    ASSERT_TRUE(Write_STL(head, In("list.stl")));
+    cube.next = nullptr;
+
+    const std::string bytes = Slurp(In("list.stl"));
+    ASSERT_EQ(bytes.size(), kStlPreambleBytes + 16 * kStlRecordBytes);
+    EXPECT_EQ(bytes.substr(0, 16), std::string("STLEXP Object01\0", 16));
+    EXPECT_EQ(bytes.substr(16, 64), std::string(64, '\0'));
+    EXPECT_EQ(Stl_Count(bytes), 16u);
+    for (int k = 0; k < 16; ++k) {
+        const UniOb& mesh = k < 12 ? cube : tetra;
+        const int f = k < 12 ? k : k - 12;
+        const StlFacet facet = Record(bytes, k);
+        EXPECT_EQ(facet.normal, mesh.Face_Normal[f]);
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(facet.corner[c], mesh.Vertex_Pos[mesh.Face_Index[f][c]]);
+        EXPECT_EQ(bytes[kStlPreambleBytes + k * kStlRecordBytes + 48], '\0');
+        EXPECT_EQ(bytes[kStlPreambleBytes + k * kStlRecordBytes + 49], '\0');
+    }
+}
+
+TEST_F(Writers, StlRoundTripKeepsVerticesAndFaces) {
+    UniOb sphere, back;
+    test::Make_Sphere(sphere, 3.0f, 3, {1, 2, 3});
+    test::Finish_Mesh(sphere);
+    ASSERT_TRUE(Write_STL(&sphere, In("sphere.stl")));
+    ASSERT_TRUE(Read_STL(back, In("sphere.stl")));
+    EXPECT_EQ(back.Vertex_Count, sphere.Vertex_Count);
+    ASSERT_EQ(back.Face_Count, sphere.Face_Count);
+    for (unsigned f = 0; f < sphere.Face_Count; ++f)
+        for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(back.Vertex_Pos[back.Face_Index[f][c]], sphere.Vertex_Pos[sphere.Face_Index[f][c]]);
+    EXPECT_NEAR(back.Volume, sphere.Volume, 1e-5f * sphere.Volume);
+}
+
+TEST_F(Writers, CubeSplitsTenUpAndTwoDown) {
+    UniOb cube;
+    test::Make_Cube(cube);
+    test::Finish_Mesh(cube);
+    const std::string base = In("cube.stl");
+    ASSERT_TRUE(Write_STL_Upper_Lower(cube, base, {0, 0, 1}));
+    const std::string upper = Slurp(base + ".upper.stl"), lower = Slurp(base + ".lower.stl");
+    EXPECT_EQ(Stl_Count(upper), 10u);
+    EXPECT_EQ(upper.size(), kStlPreambleBytes + 10 * kStlRecordBytes);
+    EXPECT_EQ(Stl_Count(lower), 2u);
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(Record(lower, k).normal, (Vec3{0, 0, -1}));
+}
+
+TEST_F(Writers, VisibleFromAnEyeAboveTheCube) {
+    UniOb cube;
+    test::Make_Cube(cube);
+    test::Finish_Mesh(cube);
+    const std::string base = In("cube.stl");
+    ASSERT_TRUE(Write_STL_Visible(cube, base, {0, 0, 10}));
+    EXPECT_EQ(Stl_Count(Slurp(base + ".visble.stl")), 2u);
+    EXPECT_EQ(Stl_Count(Slurp(base + ".invisble.stl")), 10u);
+    // From the centre every face turns its back; an eye in a face's plane sees that face.
+    ASSERT_TRUE(Write_STL_Visible(cube, base, {0, 0, 0}));
+    EXPECT_EQ(Stl_Count(Slurp(base + ".visble.stl")), 0u);
+    ASSERT_TRUE(Write_STL_Visible(cube, base, {0, 0, 1}));
+    EXPECT_EQ(Stl_Count(Slurp(base + ".visble.stl")), 2u);
+}
+
+TEST_F(Writers, CArraysOfOneFaceHaveNoTrailingCommas) {
+    UniOb triangle;
+    test::Make_Triangle(triangle);
+    test::Finish_Mesh(triangle);
+    ASSERT_TRUE(Write_C_Arrays(triangle, In("c.txt")));
+    EXPECT_EQ(Slurp(In("c.txt")),
+              "float car_vertex[3][3]={\n"
+              "{0.000000,0.000000,0.000000},\n"
+              "{1.000000,0.000000,0.000000},\n"
+              "{0.000000,1.000000,0.000000}\n};\n"
+              "int car_face[1][3]={\n"
+              "{0,1,2}\n};\n"
+              "float car_face_normal[1][3]={\n"
+              "{0.000000,0.000000,1.000000}\n};\n");
+}
+
+TEST_F(Writers, FaceArrayLayout) {
+    UniOb square;
+    test::Make_Square(square);
+    test::Finish_Mesh(square);
+    ASSERT_TRUE(Write_Face_Array(square, In("faces.txt")));
+    EXPECT_EQ(Slurp(In("faces.txt")),
+              "ARRAY SET as [ID]x1  [Face_CenterVertex]x3 [Area]x1 [Normal]x3\n"
+              "ARRAY_SIZE 2\n"
+              "0\t0.666667\t0.333333\t0.000000\t0.500000\t0.000000\t0.000000\t1.000000\t\n"
+              "1\t0.333333\t0.666667\t0.000000\t0.500000\t0.000000\t0.000000\t1.000000\t\n"
+              "\nEnd of Array\n");
+}
+
+TEST_F(Writers, HistogramsOfEqualAreasWriteNoAreaLines) {
+    UniOb square;
+    test::Make_Square(square);
+    test::Finish_Mesh(square);
+    ASSERT_TRUE(Write_Histograms(square, In("h.txt")));
+    const std::string text = Slurp(In("h.txt"));
+    // Edges 1, 1, sqrt 2 (twice each): the ones fill bin 0 and the diagonals, equal to the maximum,
+    // no bin. Both areas are the maximum; every vertex is on the rim, so every curvature is 0.
+    EXPECT_EQ(text,
+              "1.000000\t0.666667\n"
+              "\n\n\n"
+              "\n\n\n"
+              "\n\n\n\n\n\n\n");
+}
+
+TEST_F(Writers, HistogramFractionsAddUpToTheBinnedShare) {
+    UniOb sphere;
+    test::Make_Sphere(sphere, 2.0f, 3);
+    test::Finish_Mesh(sphere);
+    ASSERT_TRUE(Write_Histograms(sphere, In("h.txt")));
+    std::istringstream lines(Slurp(In("h.txt")));
+    std::string line;
+    double fractions = 0.0;
+    int count = 0;
+    while (std::getline(lines, line) && !line.empty()) {
+        double mean, fraction;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf\t%lf", &mean, &fraction), 2) << line;
+        EXPECT_GT(mean, 0.0);
+        fractions += fraction;
+        ++count;
+    }
+    EXPECT_LE(count, 200);
+    // Only the edges equal to the longest fall outside every bin.
+    EXPECT_GT(fractions, 0.9);
+    EXPECT_LE(fractions, 1.0 + 1e-5);
+}
+
+// ---- Nothing to write, nowhere to write ----
+
+TEST_F(Writers, EmptyMeshWritesNoFile) {
+    UniOb empty;
+    const std::string base = In("empty.stl");
+    for (const Status& status :
+         {Write_STL(&empty, base), Write_STL(nullptr, base), Write_Face_Array(empty, base),
+          Write_C_Arrays(empty, base), Write_Histograms(empty, base),
+          Write_STL_Upper_Lower(empty, base, {0, 0, 1}), Write_STL_Visible(empty, base, {})}) {
+        EXPECT_FALSE(status);
+        EXPECT_NE(status.message.find("nothing written"), std::string::npos) << status.message;
+    }
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+TEST_F(Writers, FullDiskIsReportedAndLeavesNothing) {
+    UniOb sphere;
+    test::Make_Sphere(sphere, 1.0f, 4);
+    test::Finish_Mesh(sphere);
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(Write_STL(&sphere, "/dev/full"));
+        EXPECT_FALSE(Write_C_Arrays(sphere, "/dev/full"));
+        EXPECT_FALSE(Write_Histograms(sphere, "/dev/full"));
+    }
+    EXPECT_FALSE(Write_Face_Array(sphere, In("missing-folder/faces.txt")));
+    EXPECT_FALSE(Write_STL_Upper_Lower(sphere, In("missing-folder/s.stl"), {0, 0, 1}));
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+TEST_F(Writers, FailedWriteKeepsTheOldFile) {
+    UniOb sphere;
+    test::Make_Sphere(sphere, 1.0f, 2);
+    test::Finish_Mesh(sphere);
+    const std::string path = In("keep.txt");
+    std::ofstream(path) << "old";
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const Status status = Write_C_Arrays(sphere, path);
+    fs::permissions(folder, fs::perms::owner_all);
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    EXPECT_FALSE(status);
+    EXPECT_EQ(Slurp(path), "old");
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,164 @@
+// The accelerated merger against the plain HYPER_POINT tree: identical indices, corner by corner,
+// on inputs built to hit every path (repeats, near points split by an earlier one, crowded cells,
+// scan order, extreme coordinates and tolerances).
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "mesh/StlFormat.h"
+#include "mesh/StlMerge.h"
+#include "mesh/StlMergeTree.h"
+#include "mesh/StlSynth.h"
+
+namespace orvex {
+namespace {
+
+// Indices from both, and the merger's statistics for checking which path was taken.
+MergeStats Expect_Same_Indices(const std::vector<Vec3>& points, float tolerance, float spacing,
+                               unsigned scanLimit = 4096) {
+    HyperPointTree tree(tolerance);
+    VertexMerger merger(tolerance, spacing, 16, scanLimit);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const int expected = tree.Insert(points[i]);
+        const int got = merger.Insert(points[i]);
+        if (expected != got) {
+            ADD_FAILURE() << "corner " << i << " (" << points[i].x << ", " << points[i].y << ", "
+                          << points[i].z << "): tree " << expected << ", merger " << got;
+            break;
+        }
+    }
+    EXPECT_EQ(merger.Count(), tree.Count());
+    return merger.Stats();
+}
+
+std::vector<Vec3> Sphere_Corners(std::uint64_t triangles, FacetOrder order, double radius) {
+    const std::vector<unsigned char> bytes = Make_Sphere_Stl(Sphere_For_Triangles(triangles, order, radius));
+    const std::size_t count = Stl_Read_Count(bytes.data());
+    std::vector<Vec3> corners;
+    for (std::size_t k = 0; k < count; ++k) {
+        StlFacet facet;
+        Stl_Read_Record(bytes.data() + kStlPreambleBytes + k * kStlRecordBytes, facet);
+        corners.insert(corners.end(), facet.corner, facet.corner + 3);
+    }
+    return corners;
+}
+
+TEST(HyperPointTree, NearPointsSplitByAnEarlierPointStayApart) {
+    // The root sits between the two; their octants differ in x, so neither walk meets the other.
+    HyperPointTree tree(0.0005f);
+    EXPECT_EQ(tree.Insert({1.0f, 0.0f, 0.0f}), 0);
+    EXPECT_EQ(tree.Insert({0.9998f, 10.0f, 0.0f}), 1);
+    EXPECT_EQ(tree.Insert({1.0002f, 10.0f, 0.0f}), 2);
+    // On the same side they merge.
+    EXPECT_EQ(tree.Insert({0.9997f, 10.0002f, 0.0f}), 1);
+}
+
+TEST(VertexMerger, SplitNeighboursAsTheTreeHasThem) {
+    const MergeStats stats = Expect_Same_Indices({{1.0f, 0.0f, 0.0f},
+                                                  {0.9998f, 10.0f, 0.0f},
+                                                  {1.0002f, 10.0f, 0.0f},
+                                                  {0.9997f, 10.0002f, 0.0f},
+                                                  {1.0003f, 9.9999f, 0.0f},
+                                                  {1.0f, 10.0f, 0.0f},
+                                                  {1.0f, 10.0f, 0.0f}},
+                                                 0.0005f, 1.0f);
+    EXPECT_GT(stats.nearQueries, 0u);
+    EXPECT_GT(stats.exactHits, 0u);
+}
+
+TEST(VertexMerger, RandomClustersAtSeveralTolerances) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<float> centre(-1.0f, 1.0f), jitter(-0.0008f, 0.0008f);
+        std::vector<Vec3> centres(300), points;
+        for (Vec3& c : centres) c = {centre(random), centre(random), centre(random)};
+        for (int i = 0; i < 20000; ++i) {
+            const Vec3& c = centres[random() % centres.size()];
+            Vec3 p = {c.x + jitter(random), c.y + jitter(random), c.z + jitter(random)};
+            if (random() % 4 == 0) p = c;                    // exact repeats
+            if (random() % 50 == 0) p = {-0.0f, c.y, 0.0f};  // signed zeros
+            if (random() % 50 == 0) p = {0.0f, c.y, -0.0f};
+            points.push_back(p);
+        }
+        for (float tolerance : {0.0f, 0.0005f, 0.001f, 0.01f}) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << ", tolerance " << tolerance);
+            const MergeStats stats = Expect_Same_Indices(points, tolerance, seed % 2 ? 0.05f : 0.0f);
+            if (tolerance > 0) {
+                EXPECT_GT(stats.nearQueries, 0u);
+            }
+        }
+    }
+}
+
+TEST(VertexMerger, CrowdedCellsSplitAndFallBackToTheTree) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> coordinate(0.0f, 0.02f);
+    std::vector<Vec3> points(30000);
+    for (Vec3& p : points) p = {coordinate(random), coordinate(random), coordinate(random)};
+    // A spacing far above the data: every point lands in one coarse cell, which splits.
+    EXPECT_GT(Expect_Same_Indices(points, 0.0005f, 10.0f).splitCells, 0u);
+    // Cells 4 tolerances wide holding more points than the scan limit: the walk takes over.
+    const MergeStats walked = Expect_Same_Indices(points, 0.0005f, 0.0f, 8);
+    EXPECT_GT(walked.treeWalks, 0u);
+    EXPECT_GT(walked.nearQueries, 0u);
+}
+
+TEST(VertexMerger, RowOfNearPointsKeptApartByAStaircase) {
+    // A staircase of points far away in y sends each point of the row into its own subtree: the
+    // row's neighbours are 1/10 of the tolerance apart and still never merge.
+    const float t = 0.0005f, step = t / 10;
+    std::vector<Vec3> points;
+    for (int k = 0; k < 3000; ++k) points.push_back({k * step, 10000.0f - k, 0.0f});
+    for (int k = 0; k < 3000; ++k) points.push_back({k * step + step / 2, 0.0f, 0.0f});
+    for (int k = 0; k < 3000; k += 7) points.push_back({k * step + step / 3, 0.0f, t / 2});
+    HyperPointTree tree(t);
+    for (const Vec3& p : points) tree.Insert(p);
+    EXPECT_EQ(tree.Count(), 6000u);
+    const MergeStats stats = Expect_Same_Indices(points, t, 0.001f);
+    EXPECT_GT(stats.nearQueries, 3000u);
+    Expect_Same_Indices(points, t, 0.0f, 16);
+}
+
+TEST(VertexMerger, ScanOrderedSpheresWithCornersWithinTheTolerance) {
+    for (FacetOrder order : {FacetOrder::Rows, FacetOrder::Shuffled}) {
+        const MergeStats stats = Expect_Same_Indices(Sphere_Corners(60000, order, 1.0), 0.0005f, 0.003f);
+        EXPECT_GT(stats.nearQueries, 0u);
+        EXPECT_GT(stats.treeNodes, 0u);
+    }
+}
+
+TEST(VertexMerger, CleanSphereNeverBuildsTheTree) {
+    const std::vector<Vec3> corners = Sphere_Corners(60000, FacetOrder::Rows, 1000.0);
+    const MergeStats stats = Expect_Same_Indices(corners, 0.0005f, 10.0f);
+    EXPECT_EQ(stats.treeNodes, 0u);
+    EXPECT_EQ(stats.exactHits + Sphere_Vertex_Count(Sphere_For_Triangles(60000)), corners.size());
+}
+
+TEST(VertexMerger, ExtremeCoordinatesAndTolerances) {
+    const float big = std::numeric_limits<float>::max(), tiny = std::numeric_limits<float>::denorm_min();
+    std::vector<Vec3> points = {{big, -big, 0},
+                                {-big, big, 1},
+                                {big, big, big},
+                                {tiny, 0, 0},
+                                {0, tiny, 0},
+                                {-tiny, 0, 0},
+                                {0, 0, 0},
+                                {-0.0f, 0, 0},
+                                {1e30f, 1e30f, 1e30f},
+                                {1e30f, 1e30f, 1.0000001e30f},
+                                {big, -big, 0},
+                                {3e9f, -3e9f, 1},
+                                {3e9f, -3e9f, 1}};
+    for (float tolerance : {0.0f, tiny, 0.0005f, 1e10f, 1e30f, big}) {
+        SCOPED_TRACE(testing::Message() << "tolerance " << tolerance);
+        Expect_Same_Indices(points, tolerance, 0.0f);
+        Expect_Same_Indices(points, tolerance, 1e20f);
+    }
+}
+
+}  // namespace
+}  // namespace orvex
