@@ -43,8 +43,13 @@ def cube(side):
 
 def uv_sphere(radius, rings, segments):
     def p(i, j):
+        # Seams and poles repeat exactly the same coordinates so that the corners weld.
+        if i == 0:
+            return (0.0, 0.0, radius)
+        if i == rings:
+            return (0.0, 0.0, -radius)
         theta = math.pi * i / rings
-        phi = 2 * math.pi * j / segments
+        phi = 2 * math.pi * (j % segments) / segments
         return (radius * math.sin(theta) * math.cos(phi), radius * math.sin(theta) * math.sin(phi),
                 radius * math.cos(theta))
     tris = []
@@ -60,8 +65,8 @@ def uv_sphere(radius, rings, segments):
 
 def torus(big, small, n, m):
     def p(i, j):
-        u = 2 * math.pi * i / n
-        v = 2 * math.pi * j / m
+        u = 2 * math.pi * (i % n) / n
+        v = 2 * math.pi * (j % m) / m
         r = big + small * math.cos(v)
         return (r * math.cos(u), r * math.sin(u), small * math.sin(v))
     tris = []
