@@ -213,7 +213,7 @@ void VertexMerger::Link(CellGrid& grid, std::uint32_t node) {
         std::memcpy(cell->key, key, sizeof key);
         nextInCell_[node] = kNone;
         cell->headPlusOne = node + 1;
-        if (Crowded(++grid.used, grid.slots.size())) grid.Grow();
+        if (Crowded(++grid.used, grid.cellSlots.size())) grid.Grow();
     } else {
         nextInCell_[node] = cell->headPlusOne - 1;
         cell->headPlusOne = node + 1;
@@ -356,9 +356,9 @@ void VertexMerger::GrowExact() {
 
 void VertexMerger::CellGrid::Init(double cellSize, std::size_t expected) {
     inverse = 1.0 / cellSize;
-    slots.Reset(SlotsFor(expected));
+    cellSlots.Reset(SlotsFor(expected));
     used = 0;
-    shift = ShiftFor(slots.size());
+    shift = ShiftFor(cellSlots.size());
 }
 
 std::int32_t VertexMerger::CellGrid::CellOf(double coordinate) const {
@@ -372,7 +372,7 @@ std::int32_t VertexMerger::CellGrid::CellOf(double coordinate) const {
 }
 
 VertexMerger::CellSlot* VertexMerger::CellGrid::Find(const std::int32_t key[3]) const {
-    const std::size_t mask = slots.size() - 1;
+    const std::size_t mask = cellSlots.size() - 1;
     // Blocks of 4 x 4 x 4 cells share one run of 64 slots: points that follow each other in a
     // scan land in neighbouring cells and find their slots already in cache.
     const std::uint64_t block =
@@ -380,7 +380,7 @@ VertexMerger::CellSlot* VertexMerger::CellGrid::Find(const std::int32_t key[3]) 
     const std::size_t within =
         std::size_t(key[0] & 3) | std::size_t(key[1] & 3) << 2 | std::size_t(key[2] & 3) << 4;
     for (std::size_t i = ((block >> shift) + within) & mask;; i = (i + 1) & mask) {
-        CellSlot& slot = slots.Mutable(i);
+        CellSlot& slot = cellSlots.Mutable(i);
         if (slot.headPlusOne == 0 ||
             (slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2]))
             return &slot;
@@ -389,9 +389,9 @@ VertexMerger::CellSlot* VertexMerger::CellGrid::Find(const std::int32_t key[3]) 
 
 void VertexMerger::CellGrid::Grow() {
     ZeroTable<CellSlot> old;
-    old.Reset(slots.size() * 2);
-    old.Swap(slots);
-    shift = ShiftFor(slots.size());
+    old.Reset(cellSlots.size() * 2);
+    old.Swap(cellSlots);
+    shift = ShiftFor(cellSlots.size());
     for (const CellSlot& slot : old)
         if (slot.headPlusOne != 0) *Find(slot.key) = slot;
 }

@@ -99,7 +99,7 @@ private:
     };
     struct CellGrid {
         double inverse = 1.0;
-        ZeroTable<CellSlot> slots;
+        ZeroTable<CellSlot> cellSlots;
         std::size_t used = 0;
         int shift = 0;
 
