@@ -1,16 +1,229 @@
 #pragma once
-// TMyGL: the main window. It will own every model object for the whole run; for now it is the
-// maximised shell with its status bar.
+// TMyGL: the main window. It owns every model object for the whole run, the camera state, the
+// command surface (menu bar, popup menu, tool bar, tray icon, status bar) and the idle mailbox that
+// executes the Tool Inspector's commands. Its members are defined across files by subject:
+//   Main.cpp           construction, state, frames, Free_All_Object, FormClose
+//   MainIdle.cpp       ApplicationIdle, the Inspector's mailbox
+//   MainOpen.cpp       the open dialog, OpenFile_Routine and the STL import
+//   MainCommands.cpp   menus, tool bar, tray icon and their small handlers
+//   MainFormation.cpp  MeshFormationClick
+//   MainSave.cpp       the save dialog and Save_MenuClick's dispatch
+//   MainPoints.cpp     New File, the vertex transfer, opening and saving point files
+//   MainHull.cpp       Quick Hull Best, the inertia box and the hull benchmarks
+// Invariants: Main_Objects and Aux_Objects are owned lists, newest first, and nothing keeps one of
+// their meshes beyond a command; every command runs to completion on the GUI thread; a frame only
+// reads the model.
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "app/Report.h"
+#include "pointset/HullBenchmark.h"
+#include "pointset/PointList.h"
+#include "render/DisplayOptions.h"
+#include "render/SceneObjects.h"
+#include "render/ViewState.h"
+#include "ui/Inspector.h"
+#include "ui/MeshFormation.h"
+#include "ui/NewFileDialog.h"
+#include "volume/CtVolume.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QSystemTrayIcon;
+class QTimer;
+class QToolBar;
 
 namespace orvex {
+
+class GLView;
+class UniOb;
+
+// What the open dialog returned: the chosen files and the 1-based filter entry.
+struct OpenChoice {
+    QStringList Files;
+    int Filter_Index = 3;
+};
+
+// What the save dialog returned: the name exactly as typed or chosen, and the 1-based filter entry.
+struct SaveChoice {
+    QString File_Name;
+    int Filter_Index = 2;
+};
 
 class TMyGL : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit TMyGL(QWidget* parent = nullptr);
+    ~TMyGL() override;
+
+    // The forms created after the main window; any of them may be absent (null).
+    void Attach_Forms(TInspector* inspector, TMesh_Formation* meshFormation, TReport_Form* report,
+                      TNew_File_Dialog* newFileDialog = nullptr);
+    TInspector* Inspector() const { return inspector_; }
+    TNew_File_Dialog* New_File_Dialog() const { return newFileDialog_; }
+    TMesh_Formation* Mesh_Formation() const { return meshFormation_; }
+    TReport_Form* Report_Form() const { return report_; }
+
+    // ---- Model state --------------------------------------------------------------------------
+    // The objects held by value join here in their order of construction (destroyed in reverse):
+    // CT_3D, Point_Set, Selected_Points, Split_Part1, Split_Part2, Boundary_Range,
+    // Boundary_Detected, RMSSPHERE, ArrayMap, SFMData.
+    ViewState View;
+    CT_3D Volume;                // the CT volume and its voxel list
+    POINT_LIST Point_Set;        // the point files, New File and the vertex transfer fill it
+    POINT_LIST Selected_Points;  // points moved out of Point_Set by a selection
+    UniOb* Main_Objects = nullptr;
+    UniOb* Aux_Objects = nullptr;
+    // Facet_List (loose facets) and Scan_First / Scan_Current (laser scans) join here.
+
+    // 64 x 64 texels of R, G, B, A; texel (i, j) at byte (i * 64 + j) * 4.
+    static constexpr int kTileSide = 64;
+    std::array<std::uint8_t, kTileSide * kTileSide * 4> Tile_Image{};
+    unsigned Tile_Texture = 0;  // GL name of the scene texture, 0 while there is none
+
+    // The open dialog's state: current file name and filter entry (1-based, kept between runs).
+    QString Open_File_Name;
+    int Open_Filter_Index = 3;
+    // The save dialog's filter entry (1-based, kept between runs).
+    int Save_Filter_Index = 2;
+
+    // ---- Seams for what would otherwise block on a modal window (tests replace them) -----------
+    // Runs the open dialog at `filterIndex`; several files may be chosen when `multiSelect`.
+    std::function<std::optional<OpenChoice>(int filterIndex, bool multiSelect)> Open_Dialog;
+    // Tells the user something went wrong (a message box by default).
+    std::function<void(const QString& text)> Show_Message;
+    // Runs the save dialog at `filterIndex`.
+    std::function<std::optional<SaveChoice>(int filterIndex)> Save_Dialog;
+    // Asks a Yes/No question in a warning box; true for Yes.
+    std::function<bool(const QString& question)> Ask_Yes_No;
+
+    // ---- Status bar ---------------------------------------------------------------------------
+    static constexpr int kPanelCount = 4;
+    QString Panel_Text(int panel) const;
+    void Set_Panel_Text(int panel, const QString& text);
+
+    // ---- Frames -------------------------------------------------------------------------------
+    // Draws one frame now (synchronous repaint of the view). Safe to call from another thread:
+    // the request is then handed to the GUI thread, so frames never overlap.
+    void FormPaint();
+    GLView* View_Widget() const { return glView_; }
+    DisplayOptions Current_Display_Options() const;
+    SceneObjects Current_Scene() const;
+    // Text painted over the view until the next frame, at (x, y) of the window's client area.
+    void Write_Canvas_Text(int x, int y, const QString& text);
+    QString Last_Canvas_Text() const { return lastCanvasText_; }
+
+    // ---- Lifetime and data --------------------------------------------------------------------
+    void Free_All_Object();
+    void FormClose();
+    // The idle mailbox: executes the Inspector's pending Command (connected to the idle moment of
+    // the event loop; tests may also call it directly).
+    void ApplicationIdle();
+    void OpenFile_Routine(int kind, int mode);
+
+    // ---- Command surface ----------------------------------------------------------------------
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* Menu = nullptr;  // the popup menu
+    QToolBar* ToolBar = nullptr;
+    QSystemTrayIcon* TrayIcon = nullptr;  // null where the desktop has no tray
+    QTimer* Timer = nullptr;              // scan playback, 60 ms, disabled
+    // Every menu item and tool button by its name ("OpenFile2", "ToolButton12", ...).
+    QAction* Command_Action(const QString& name) const;
+
+    // Handlers.
+    void Open_MenuClick();
+    void Save_MenuClick();
+    void Save1Click();
+    void OpenFile2Click();
+    void MainObject1Click();
+    void AuxObject1Click();
+    void InportSTL1Click();
+    void OpenFile1Click();
+    void Exit1Click();
+    void Exit2Click();
+    void MeshFormationClick();
+    void NewFile1Click();
+    void ToolButton24Click();
+    void ToolButton12Click();
+    void ToolButton13Click();
+    void ToolButton14Click();
+    void ToolButton17Click();
+    void ToolButton26Click();
+    void ToolButton16Click();
+    void ToolButton25Click();
+    void ConvexTestRoutine1Click();
+    void SphericalShellConvex1Click();
+    void CubicConvexRoutine1Click();
+    // The largest cloud of "Convex Routine" (ten million); tests make it small.
+    unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
+    void FormDblClick(const QPoint& globalPos);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildStatusBar();
+    void buildMenus();
+    void buildToolBar();
+    void buildTrayIcon();
+    QAction* addCommand(QWidget* owner, const QString& name, const QString& caption, void (TMyGL::*handler)(),
+                        bool available = true);
+    void fillTileImage();
+    void probeGlContext();
+    int drawFrame(int width, int height);
+    void releaseMeshList(UniOb*& head);
+
+    // Idle commands.
+    bool runIdleCommand(int code);
+    void openByExtension();
+    void setGlAreaSize(std::optional<int> width, std::optional<int> height);
+    bool resizeFromResolutionFields();
+    void enterFullScreen();
+
+    // Opening.
+    void openWithMode(int mode);
+    void openStl(int mode, QString& failure);
+    void openPointFile(int kind, QString& problem);
+    void openCt(QString& problem, const Vec3& previousMin, const Vec3& previousMax);
+    std::optional<OpenChoice> runOpenDialog(int filterIndex, bool multiSelect);
+
+    bool applyMeshFormation();
+
+    // Saving.
+    void installSaveSeams();
+    std::optional<SaveChoice> runSaveDialog(int filterIndex);
+    void saveCtSurface(int entry, const QString& name, QString& problem);
+    void savePointSet(int entry, const QString& name, QString& problem);
+
+    // Hulls and their benchmarks.
+    std::optional<int> readIntField(const QLineEdit* field, const char* name);
+    std::optional<int> readRepeatConvex();
+    HullBenchmarkHooks benchmarkHooks();
+    bool runDensityBenchmark();
+    bool runSizeBenchmark();
+
+    GLView* glView_ = nullptr;
+    QLabel* panels_[kPanelCount] = {};
+    QActionGroup* playGroup_ = nullptr;
+    QPointer<TInspector> inspector_;
+    QPointer<TMesh_Formation> meshFormation_;
+    QPointer<TReport_Form> report_;
+    QPointer<TNew_File_Dialog> newFileDialog_;
+    bool idleBusy_ = false;
+    QString lastCanvasText_;
+    mutable QString frameError_;  // the conversion error last reported by a frame
 };
 
 }  // namespace orvex

@@ -1,6 +1,7 @@
 // orvex info FILE.stl: reads the file as the window's open does, prints what the status bar shows
 // and more, and writes the mesh outputs that were asked for. Exit code 1 when the read or any
-// write failed; a damaged file still shows (and writes) what could be read.
+// write failed; a damaged file still shows (and writes) what could be read. A .ct file is a CT
+// volume and goes to Run_Ct_Info (CmdCt.cpp).
 
 #include <cmath>
 #include <cstdio>
@@ -29,7 +30,13 @@ struct InfoOptions {
     std::string faceArray;
     std::string cArrays;
     std::string histograms;
+    int threshold = 1200;
 };
+
+bool Is_Ct_File(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension == ".ct" || extension == ".CT";
+}
 
 void Print_Range(const char* name, const std::vector<float>& values) {
     if (values.empty()) return;
@@ -117,8 +124,11 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
     CLI::App* info = app.add_subcommand(
         "info",
         "Read an STL file (binary or text) and print facets, points, area, volume, load time, box, "
-        "boundary vertices and curvature ranges; optionally write the mesh outputs");
-    info->add_option("file", options->input, "STL file")->required();
+        "boundary vertices and curvature ranges; optionally write the mesh outputs. For a CT volume (.ct): "
+        "its sizes, value range and the voxels above the threshold");
+    info->add_option("file", options->input, "STL file, or CT volume (.ct)")->required();
+    info->add_option("--threshold", options->threshold,
+                     "CT volumes: count the samples above it (default 1200)");
     info->add_option("--tolerance", options->tolerance,
                      "Coincidence_Tolerance for merging corners (default 0.0005)")
         ->check(CLI::NonNegativeNumber);
@@ -137,7 +147,8 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
     info->add_option("--c-arrays", options->cArrays, "Write the C-array dump");
     info->add_option("--histograms", options->histograms, "Write the edge, area and curvature histograms");
     info->callback([options, &state] {
-        state.exitCode = Run_Info(*options);
+        state.exitCode =
+            Is_Ct_File(options->input) ? Run_Ct_Info(options->input, options->threshold) : Run_Info(*options);
     });
 }
 

@@ -17,5 +17,15 @@ void Add_All_Commands(CLI::App& app, RunState& state);
 void Add_Info_Command(CLI::App& app, RunState& state);
 // orvex bench stl: the STL reading benchmark, headless (CmdBench.cpp).
 void Add_Bench_Command(CLI::App& app, RunState& state);
+// orvex bench hull: the hull benchmarks of the Run menu, or the algorithms against qhull (CmdBenchHull.cpp).
+void Add_Bench_Hull_Command(CLI::App& app, RunState& state);
+// orvex generate OUT.ran|.xyz|.xyc: a random point set as "New File" makes it (CmdGenerate.cpp).
+void Add_Generate_Command(CLI::App& app, RunState& state);
+// orvex ct FILE.ct --threshold N (--simple-cube OUT | --marching-cube OUT), and orvex bench ct (CmdCt.cpp).
+void Add_Ct_Command(CLI::App& app, RunState& state);
+// orvex hull FILE: a hull of a point file, its counters and volume (CmdHull.cpp).
+void Add_Hull_Command(CLI::App& app, RunState& state);
+// What orvex info prints for a .ct file; the exit code (CmdCt.cpp).
+int Run_Ct_Info(const std::string& path, int threshold);
 
 }  // namespace orvex::cli

@@ -7,14 +7,21 @@
 namespace orvex {
 
 struct VEC_LIST {
+    struct External {};
+
     explicit VEC_LIST(unsigned n) : values(n ? new float[n] : nullptr) {}
-    ~VEC_LIST() { delete[] values; }
+    // A node whose array lives in someone else's bulk storage (the point pools); never freed here.
+    VEC_LIST(float* storage, External) : values(storage), ownsValues(false) {}
+    ~VEC_LIST() {
+        if (ownsValues) delete[] values;
+    }
     VEC_LIST(const VEC_LIST&) = delete;
     VEC_LIST& operator=(const VEC_LIST&) = delete;
 
     float* values;
     std::int32_t tag = 0;
     std::uint8_t flag = 0;
+    bool ownsValues = true;
     VEC_LIST* next = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include "render/GL.h"
 #include "render/Lights.h"
 #include "render/ScenePasses.h"
+#include "render/Voxels.h"
 
 namespace orvex {
 
@@ -55,15 +56,16 @@ void Draw_Objects(const DrawContext& ctx, const Vec3& v) {
     }
     // 7. Points.
     if (o.Point_Checked) Point_Pass(ctx);
-    // 8. Axis-aligned boxes of the meshes; the point set's box joins here with point sets.
+    // 8. Axis-aligned boxes of the meshes and of the point set.
     if (o.Bounding) Bounding_Box_Pass(ctx);
     // 9. The auxiliary marks of every mesh (when Aux is checked) join here with the data overlays.
     // 10. The boundary ribbon (always, width 10) joins here with boundaries.
     // 11. The scene box.
     if (o.Master_Bounding_Box_Checked) Master_Box_Pass(ctx);
-    // 12. Principal-axes boxes; the point set's box joins here with point sets.
+    // 12. Principal-axes boxes of the meshes and of the point set.
     if (o.Euler_Bounding) Oriented_Box_Pass(ctx);
-    // 13. The CT voxels (always, last, without depth test) join here with CT volumes.
+    // 13. The CT voxels, always, last, without depth test.
+    if (ctx.objects.Volume) Draw_Voxels(*ctx.objects.Volume);
 }
 
 void Draw_Inset_View(const DrawContext& ctx) {

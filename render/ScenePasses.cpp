@@ -4,7 +4,9 @@
 #include "mesh/UniOb.h"
 #include "render/Boxes.h"
 #include "render/GL.h"
+#include "render/HullDraw.h"
 #include "render/MeshPasses.h"
+#include "render/PointSetDraw.h"
 
 namespace orvex {
 
@@ -14,6 +16,11 @@ template <class F>
 void For_Each_Mesh(const DrawContext& ctx, F f) {
     for (const UniOb* m = ctx.objects.Main_Objects; m != nullptr; m = m->next)
         if (Mesh_Drawable(*m)) f(*m);
+}
+
+// The colour of a point set's hull, its edges and its oriented box (red, green, blue).
+void Set_Point_Set_Color(const POINT_LIST& set) {
+    glColor3fv(set.colour);
 }
 
 void Set_Contrast_Color(const DrawContext& ctx) {
@@ -59,17 +66,22 @@ void Solid_Pass(const DrawContext& ctx, const Vec3& v, bool blended) {
     }
     // 2. Meshes.
     For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Solid_Mesh(o, mesh); });
-    // 3. The point set's hull joins here with point sets.
+    // 3. The point set's hull.
+    if (const POINT_LIST* set = ctx.objects.Point_Set) {
+        Set_Point_Set_Color(*set);
+        Draw_Hull_Faces(*set);
+    }
     // 4. The two split facet objects join here with facet objects.
     // 5. The fitted sphere (opaque only) joins here with the sphere fit.
     // 6.
     if (blended) glDisable(GL_BLEND);
     // 7.
     glDisable(GL_LIGHTING);
-    // 8. Edges over the solids; the hull edges of the point set join here with point sets.
+    // 8. Edges over the solids, then the hull edges of the point set.
     if (o.Edge_Checked) {
         Set_Contrast_Color(ctx);
         For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Edges(mesh, v, o.Width); });
+        if (ctx.objects.Point_Set) Draw_Hull_Edges(*ctx.objects.Point_Set, v, o.Width);
     }
     // 9. The segment lists of the split part and of the loose facets join here with facet objects.
 }
@@ -79,7 +91,8 @@ void Spectrum_Pass(const DrawContext& ctx, const Vec3& v) {
     // 1.
     For_Each_Mesh(
         ctx, [&](const UniOb& mesh) { DrawSpectrum(mesh, o.Spectrum_Select, o.Spectrum_Color_Intensity); });
-    // 2. The point set's region spheres (mode "Curvature Region") join here with point sets.
+    // 2. The point set's region spheres, for "Curvature Region" only.
+    if (o.Spectrum_Select == 5 && ctx.objects.Point_Set) Draw_Point_Set_Regions(*ctx.objects.Point_Set);
     // 3.
     glDisable(GL_LIGHTING);
     // 4.
@@ -91,17 +104,22 @@ void Spectrum_Pass(const DrawContext& ctx, const Vec3& v) {
 
 void Hidden_Line_Pass(const DrawContext& ctx, const Vec3& v) {
     const DisplayOptions& o = ctx.options;
-    // 1. Faces in the background colour hide what lies behind them; the hull faces join here.
+    // 1. Faces in the background colour hide what lies behind them, the hull's too.
     float bg[3];
     Color_To_RGB(o.BG_Color, bg);
     glColor3fv(bg);
     For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Plain_Faces(mesh); });
+    if (ctx.objects.Point_Set) Draw_Hull_Faces(*ctx.objects.Point_Set);
     // 2. Edges in each mesh's colour, moved toward the viewer.
     For_Each_Mesh(ctx, [&](const UniOb& mesh) {
         glColor4fv(mesh.Color_RGBA);
         Draw_Mesh_Edges(mesh, v, o.Width);
     });
-    // 3. The hull edges of the point set join here with point sets.
+    // 3. The hull edges of the point set in its colour.
+    if (const POINT_LIST* set = ctx.objects.Point_Set) {
+        Set_Point_Set_Color(*set);
+        Draw_Hull_Edges(*set, v, o.Width);
+    }
 }
 
 void Plain_Wire_Pass(const DrawContext& ctx) {
@@ -113,7 +131,11 @@ void Plain_Wire_Pass(const DrawContext& ctx) {
         Draw_Mesh_Face_Loops(mesh);
         glLineWidth(1.0f);
     });
-    // 2. The point set's hull joins here with point sets.
+    // 2. The point set's hull the same way in its colour.
+    if (const POINT_LIST* set = ctx.objects.Point_Set) {
+        Set_Point_Set_Color(*set);
+        Draw_Hull_Loops(*set, o.Width);
+    }
     // 3. The wire of the two split facet objects joins here with facet objects.
     // 4. The segment lists (head of the split part at width w + 1, loose facets at w) join here.
     // 5. Every laser scan joins here with the data overlays.
@@ -130,7 +152,9 @@ void Point_Pass(const DrawContext& ctx) {
     });
     // 2. The fitted sphere joins here with the sphere fit.
     // 3. The current laser scan and the structure-from-motion data join here with the overlays.
-    // 4. The point set and the selected points join here with point sets.
+    // 4. The point set, then the selected points.
+    for (const POINT_LIST* set : {ctx.objects.Point_Set, ctx.objects.Selected_Points})
+        if (set) Draw_Point_Set_Points(*set, o.Width);
 }
 
 void Bounding_Box_Pass(const DrawContext& ctx) {
@@ -139,6 +163,7 @@ void Bounding_Box_Pass(const DrawContext& ctx) {
     glColor3fv(c);
     For_Each_Mesh(
         ctx, [&](const UniOb& mesh) { DrawBoxAxisAligned(mesh.Box_Min, mesh.Box_Max, ctx.options.Width); });
+    if (ctx.objects.Point_Set) Draw_Point_Set_Box(*ctx.objects.Point_Set, ctx.options.Width);
 }
 
 void Master_Box_Pass(const DrawContext& ctx) {
@@ -163,6 +188,10 @@ void Oriented_Box_Pass(const DrawContext& ctx) {
         Oriented_Box_Corners(mesh.Volume_Centroid, mesh.Principal_Axes, mesh.Axes_Extent, corners);
         DrawBoxCorners(corners);
     });
+    if (const POINT_LIST* set = ctx.objects.Point_Set) {
+        Set_Point_Set_Color(*set);
+        Draw_Point_Set_Oriented_Box(*set);
+    }
 }
 
 }  // namespace orvex

@@ -1,0 +1,116 @@
+#include "app/GLView.h"
+
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "render/Frame.h"
+
+namespace orvex {
+
+// Text over the picture, painted by the widget system above the GL image so that writing it needs
+// no new frame; the next frame wipes it, as it would wipe text drawn onto a window canvas.
+class CanvasOverlay : public QWidget {
+public:
+    explicit CanvasOverlay(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+    void Set(const QPoint& pos, const QString& text, const QColor& background) {
+        pos_ = pos;
+        text_ = text;
+        background_ = background;
+        setVisible(!text_.isEmpty());
+        // Shown at once: the commands that write progress text do not return to the event loop.
+        if (!text_.isEmpty()) repaint();
+    }
+    QString Text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (text_.isEmpty()) return;
+        QPainter painter(this);
+        painter.setFont(font());
+        const QRect placed(pos_, painter.fontMetrics().size(Qt::TextSingleLine, text_));
+        painter.fillRect(placed, background_);
+        painter.setPen(Qt::white);
+        painter.drawText(placed, Qt::AlignLeft | Qt::AlignTop, text_);
+    }
+
+private:
+    QPoint pos_;
+    QString text_;
+    QColor background_ = Qt::black;
+};
+
+GLView::GLView(QWidget* parent) : QOpenGLWidget(parent) {
+    setFormat(Surface_Format());
+    setMinimumSize(1, 1);
+    overlay_ = new CanvasOverlay(this);
+    overlay_->setFont(QFont(QStringLiteral("Verdana"), 8));
+    overlay_->hide();
+}
+
+QSurfaceFormat GLView::Surface_Format() {
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setVersion(2, 1);
+    format.setDepthBufferSize(24);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    return format;
+}
+
+void GLView::initializeGL() {
+    Init_Main_Context();
+}
+
+void GLView::paintGL() {
+    if (!draw_) return;
+    // The context is current from here to the end of the frame.
+    const std::lock_guard<std::mutex> frame(Main_Frame_Mutex());
+    const qreal ratio = devicePixelRatioF();
+    draw_(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+}
+
+void GLView::resizeEvent(QResizeEvent* event) {
+    QOpenGLWidget::resizeEvent(event);
+    overlay_->setGeometry(rect());
+}
+
+void GLView::mouseDoubleClickEvent(QMouseEvent* event) {
+    emit doubleClicked(event->globalPosition().toPoint());
+    event->accept();
+}
+
+void GLView::Write_Canvas_Text(const QPoint& pos, const QString& text, const QColor& background) {
+    overlay_->setGeometry(rect());
+    overlay_->raise();
+    overlay_->Set(pos, text, background);
+}
+
+void GLView::Clear_Canvas_Text() {
+    if (!overlay_->Text().isEmpty()) overlay_->Set({}, {}, Qt::black);
+}
+
+QString GLView::Canvas_Text() const {
+    return overlay_->Text();
+}
+
+void GLView::Delete_Textures(const std::vector<unsigned>& names) {
+    if (names.empty() || !isValid()) return;
+    makeCurrent();
+    QOpenGLFunctions* gl = context()->functions();
+    for (unsigned name : names) {
+        if (name != 0 && gl->glIsTexture(name)) gl->glDeleteTextures(1, &name);
+    }
+    doneCurrent();
+}
+
+}  // namespace orvex

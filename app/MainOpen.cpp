@@ -1,0 +1,217 @@
+// Opening files: the open dialog, OpenFile_Routine with its STL and CT branches and the multi-file
+// STL import.
+// A file that cannot be read never costs the user what is already open: a mesh joins the lists
+// only when the reader produced one, and the reader's complaint is shown in panel 3 and a message box.
+
+// clang-format off
+// The core headers come before Qt's, whose keyword macro `slots` would rewrite their members.
+#include "mesh/StlReader.h"
+// clang-format on
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <memory>
+
+#include "app/Main.h"
+#include "app/StatusText.h"
+#include "geometry/Clock.h"
+#include "mesh/MeshWriters.h"
+#include "mesh/UniOb.h"
+
+namespace orvex {
+
+namespace {
+
+struct OpenFilter {
+    const char* description;
+    const char* pattern;
+    int kind;
+};
+
+// The open dialog's entries in order; the filter index counts from 1.
+constexpr OpenFilter kOpenFilters[] = {
+    {"3D Studio", "*.3ds", 1},    {"Pelta TGL format", "*.tgl", 2},
+    {"STL Format", "*.stl", 3},   {"3D CT volume", "*.ct", 4},
+    {"Line Segment", "*.lop", 5}, {"Random Point Set", "*.ran", 6},
+    {"Texture", "*.jpg", 7},      {"BModel", "*.txt", 8},
+    {"Sick File", "*.txt", 9},    {"Point Clouds (XYZ)", "*.xyz", 10},
+    {"SFM data", "*.sfm", 12},
+};
+constexpr int kOpenFilterCount = static_cast<int>(std::size(kOpenFilters));
+
+// Every STL open leaves the mesh as C arrays in this file of the working folder.
+constexpr const char* kCArrayDumpFile = "test.txt";
+
+QStringList Open_Filter_List() {
+    QStringList filters;
+    for (const OpenFilter& filter : kOpenFilters) {
+        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.description),
+                                                 QLatin1String(filter.pattern));
+    }
+    return filters;
+}
+
+int Kind_Of_Filter(int filterIndex) {
+    return filterIndex >= 1 && filterIndex <= kOpenFilterCount ? kOpenFilters[filterIndex - 1].kind : 3;
+}
+
+QString Kind_Name(int kind) {
+    if (kind == 11) return QStringLiteral("Point Clouds with Color");
+    for (const OpenFilter& filter : kOpenFilters) {
+        if (filter.kind == kind) return QLatin1String(filter.description);
+    }
+    return QStringLiteral("kind %1").arg(kind);
+}
+
+std::string Local_Path(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+std::optional<OpenChoice> TMyGL::runOpenDialog(int filterIndex, bool multiSelect) {
+    QFileDialog dialog(this, QStringLiteral("Open"));
+    const QStringList filters = Open_Filter_List();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(filterIndex - 1, filters[2]));
+    dialog.setFileMode(multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    OpenChoice choice;
+    choice.Files = dialog.selectedFiles();
+    choice.Filter_Index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (choice.Filter_Index < 1) choice.Filter_Index = filterIndex;
+    return choice;
+}
+
+void TMyGL::openWithMode(int mode) {
+    const std::optional<OpenChoice> choice = Open_Dialog(Open_Filter_Index, false);
+    if (!choice || choice->Files.isEmpty()) return;  // cancelled: no change, no frame
+    Open_Filter_Index = choice->Filter_Index;
+    Open_File_Name = choice->Files.front();
+    OpenFile_Routine(Kind_Of_Filter(Open_Filter_Index), mode);
+    FormPaint();
+}
+
+void TMyGL::Open_MenuClick() {
+    openWithMode(0);
+}
+void TMyGL::OpenFile2Click() {
+    openWithMode(0);
+}
+void TMyGL::MainObject1Click() {
+    openWithMode(1);
+}
+void TMyGL::AuxObject1Click() {
+    openWithMode(2);
+}
+
+void TMyGL::OpenFile_Routine(int kind, int mode) {
+    // The readers of the other kinds arrive with their subsystems; until then nothing is touched.
+    const bool pointFile = kind == 6 || kind == 10 || kind == 11;
+    if (kind != 3 && kind != 4 && !pointFile) {
+        Set_Panel_Text(3, QStringLiteral("Opening \"%1\" files is not available yet").arg(Kind_Name(kind)));
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Vec3 previousMin = View.Scene_Min, previousMax = View.Scene_Max;
+    View.ResetSceneBounds();
+    // The contents of Split_Part1 and Split_Part2 are released here once they exist. A CT open
+    // replaces the volume only when the new file proves readable (openCt).
+    if (kind != 4) Volume.Free();
+    Point_Set.Clear();
+    const int t0 = Millisecond_Clock();
+    QString problem;
+    if (pointFile)
+        openPointFile(kind, problem);
+    else if (kind == 4)
+        openCt(problem, previousMin, previousMax);
+    else
+        openStl(mode, problem);
+    QApplication::restoreOverrideCursor();
+    Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
+    if (!problem.isEmpty()) Show_Message(problem);
+}
+
+// Mode 0 replaces the main meshes, 1 adds at the head of Main_Objects, 2 adds a grey half-transparent
+// mesh at the head of Aux_Objects (the main meshes are released in every mode).
+void TMyGL::openStl(int mode, QString& problem) {
+    auto mesh = std::make_unique<UniOb>();
+    const Status status = Read_STL(*mesh, Local_Path(Open_File_Name));
+    if (!status) problem = QString::fromStdString(status.message);
+    if (mesh->IsEmpty()) {
+        // Nothing usable: what is open stays open rather than being lost to a bad file.
+        if (problem.isEmpty()) problem = Open_File_Name + QStringLiteral(": no facets found");
+        Set_Panel_Text(3, problem);
+    } else {
+        releaseMeshList(Main_Objects);
+        const Status dump = Write_C_Arrays(*mesh, kCArrayDumpFile);
+        if (!dump)
+            problem +=
+                (problem.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(dump.message);
+        View.WidenSceneBounds(mesh->Box_Min, mesh->Box_Max);
+        Set_Panel_Text(3, Mesh_Statistics_Text(*mesh));
+        UniOb* loaded = mesh.release();
+        if (mode == 1) {
+            Main_Objects = Push_Front(Main_Objects, loaded);
+        } else if (mode == 2) {
+            for (float& channel : loaded->Color_RGBA) channel = 0.75f;
+            Aux_Objects = Push_Front(Aux_Objects, loaded);
+        } else {
+            Main_Objects = loaded;
+        }
+    }
+    for (const UniOb* each = Main_Objects; each; each = each->next)
+        View.WidenSceneBounds(each->Box_Min, each->Box_Max);
+}
+
+// Kind 4: the bounds become the volume's extent and the voxel list is rebuilt. A file that is no
+// volume, or too short for its header's sizes, leaves the volume, its voxels and the bounds as they
+// were, and says why.
+void TMyGL::openCt(QString& problem, const Vec3& previousMin, const Vec3& previousMax) {
+    const Status status = Volume.ReadCT(Local_Path(Open_File_Name));
+    if (!status) {
+        problem = QString::fromStdString(status.message);
+        Set_Panel_Text(3, problem);
+        View.Scene_Min = previousMin;
+        View.Scene_Max = previousMax;
+        return;
+    }
+    Volume.Extent(View.Scene_Min, View.Scene_Max);
+    Volume.BuildVoxels();
+}
+
+void TMyGL::InportSTL1Click() {
+    Open_Filter_Index = 3;
+    const std::optional<OpenChoice> choice = Open_Dialog(Open_Filter_Index, true);
+    if (choice && !choice->Files.isEmpty()) {
+        Open_Filter_Index = choice->Filter_Index;
+        Open_File_Name = choice->Files.front();
+        const int t0 = Millisecond_Clock();
+        int elapsed = 0;
+        QStringList problems;
+        int k = 0;
+        for (const QString& file : choice->Files) {
+            ++k;
+            auto mesh = std::make_unique<UniOb>();
+            const Status status = Read_STL(*mesh, Local_Path(file));
+            if (!status) problems << QString::fromStdString(status.message);
+            if (!mesh->IsEmpty()) {
+                View.WidenSceneBounds(mesh->Box_Min, mesh->Box_Max);
+                Main_Objects = Push_Front(Main_Objects, mesh.release());
+            } else if (status) {
+                problems << file + QStringLiteral(": no facets found");
+            }
+            FormPaint();
+            elapsed = Millisecond_Clock() - t0;
+            Write_Canvas_Text(width() / 2 - 100, height() / 2 - 48, Import_Progress_Text(k, elapsed));
+        }
+        Set_Panel_Text(0, Cost_Text(kProcedureCosts, elapsed));
+        if (!problems.isEmpty()) Show_Message(problems.join(QLatin1Char('\n')));
+    }
+    FormPaint();
+}
+
+}  // namespace orvex

@@ -1,0 +1,162 @@
+// Saving: the save dialog with its thirteen filter entries and Save_MenuClick, which asks before
+// overwriting, times the writer and shows its progress texts. The dispatch is one switch by entry
+// number; an entry joins by setting `available` in kSaveFilters, naming in Save_Targets the files
+// it writes, and adding its case. Entries not built yet say so and write nothing.
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <algorithm>
+
+#include "app/Main.h"
+#include "app/StatusText.h"
+#include "geometry/Clock.h"
+
+namespace orvex {
+
+namespace {
+
+struct SaveFilter {
+    const char* description;
+    const char* pattern;
+    bool available;
+};
+
+// The save dialog's entries in order; the filter index counts from 1.
+constexpr SaveFilter kSaveFilters[] = {
+    {"Bitmap file", "*.bmp", false},
+    {"JPEG file", "*.jpg", false},
+    {"Temp", "*.txt", false},
+    {"STL Format (simple cube)", "*.stl", true},
+    {"STL Format (marching cube)", "*.stl", true},
+    {"STL flle", "*.stl", false},
+    {"Convex of Point Set ", "*.stl", true},
+    {"Rand Point Set", "*.ran", true},
+    {"Split STL", "*.stl", false},
+    {"Depart STL to U/L", "*.stl", false},
+    {"Depart STL visible O", "*.stl", false},
+    {"Point Clouds", "*.xyz", true},
+    {"Point Clouds with Color", "*.xyc", true},
+};
+constexpr int kSaveFilterCount = static_cast<int>(std::size(kSaveFilters));
+
+QStringList Save_Filter_List() {
+    QStringList filters;
+    for (const SaveFilter& filter : kSaveFilters) {
+        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.description),
+                                                 QLatin1String(filter.pattern));
+    }
+    return filters;
+}
+
+// The files an entry writes, derived from the name the dialog returned.
+QStringList Save_Targets(int entry, const QString& name) {
+    switch (entry) {
+        case 4:
+        case 5:
+        case 7:
+            return {name + QStringLiteral(".stl")};
+        case 8:
+            return {name + QStringLiteral(".ran")};
+        case 12:
+            return {name + QStringLiteral(".xyz")};
+        case 13:
+            return {name + QStringLiteral(".xyc")};
+        default:
+            return {name};
+    }
+}
+
+std::string Local_Path(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+void TMyGL::installSaveSeams() {
+    Save_Dialog = [this](int filterIndex) { return runSaveDialog(filterIndex); };
+    Ask_Yes_No = [this](const QString& question) {
+        return QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+}
+
+std::optional<SaveChoice> TMyGL::runSaveDialog(int filterIndex) {
+    QFileDialog dialog(this, QStringLiteral("Save"));
+    const QStringList filters = Save_Filter_List();
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(filterIndex - 1, filters[1]));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks its own question, about every file the entry writes.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    SaveChoice choice;
+    choice.File_Name = dialog.selectedFiles().front();
+    choice.Filter_Index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (choice.Filter_Index < 1) choice.Filter_Index = filterIndex;
+    return choice;
+}
+
+void TMyGL::Save1Click() {
+    Save_MenuClick();
+}
+
+void TMyGL::Save_MenuClick() {
+    const std::optional<SaveChoice> choice = Save_Dialog(Save_Filter_Index);
+    if (!choice || choice->File_Name.isEmpty()) return;
+    Save_Filter_Index = std::clamp(choice->Filter_Index, 1, kSaveFilterCount);
+    const int entry = Save_Filter_Index;
+    const QString& name = choice->File_Name;
+    if (!kSaveFilters[entry - 1].available) {
+        Set_Panel_Text(3, QStringLiteral("Saving \"%1\" is not available yet")
+                              .arg(QLatin1String(kSaveFilters[entry - 1].description).trimmed()));
+        return;
+    }
+    // Asked for the name as returned and for the files really written from it, so that an
+    // earlier export under the derived name is not replaced unasked.
+    bool exists = QFile::exists(name);
+    for (const QString& target : Save_Targets(entry, name)) exists = exists || QFile::exists(target);
+    if (exists && !Ask_Yes_No(QStringLiteral("File exists, Overwrite?"))) return;
+
+    const int t0 = Millisecond_Clock();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString problem;
+    switch (entry) {
+        case 4:
+        case 5:
+            saveCtSurface(entry, name, problem);
+            break;
+        case 7:
+        case 8:
+        case 12:
+        case 13:
+            savePointSet(entry, name, problem);
+            break;
+        default:
+            break;
+    }
+    QApplication::restoreOverrideCursor();
+    Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
+    if (!problem.isEmpty()) Show_Message(problem);
+}
+
+// Entries 4 and 5: the volume's surface at its threshold, to name + ".stl".
+void TMyGL::saveCtSurface(int entry, const QString& name, QString& problem) {
+    const bool marching = entry == 5;
+    const QString method = marching ? QStringLiteral(" Saving STL by marching cube method .")
+                                    : QStringLiteral(" Saving STL by simple cube method .");
+    const int x = width() / 2 - 150, y = height() / 2 - 48;
+    Write_Canvas_Text(x, y, method + QStringLiteral(".."));
+    const std::string path = Local_Path(name + QStringLiteral(".stl"));
+    const Status status = marching ? Volume.WriteMarchingCubeSTL(path) : Volume.WriteSimpleCubeSTL(path);
+    if (!status) {
+        problem = QString::fromStdString(status.message);
+        Set_Panel_Text(3, problem);
+        return;
+    }
+    Write_Canvas_Text(x, y, method + QStringLiteral("DONE"));
+}
+
+}  // namespace orvex

@@ -1,0 +1,509 @@
+// The steps the three hull algorithms share: face planes, the above and visible tests, MarkVisible,
+// CarveHorizon, the cone, the key sort, filling outside sets and the final clean-up.
+//
+// Distances are normal . (q - v[0]) in double with the face's float normal, which is the stored
+// normal . q - offset with the offset kept unrounded. Above and visible are decided by the sign of
+// the plane through the face's corners: from the distance when it clears its rounding bound, from
+// the exact orientation otherwise. So a point on a face plane is never outside, a point above it
+// always is, and the hull stays exactly convex: the faces an apex sees form one disc, and a point
+// outside the grown hull always lies above one of the new faces it is tested against.
+
+#include "pointset/HullHelpers.h"
+
+#include <cmath>
+#include <utility>
+
+#include "geometry/Clock.h"
+#include "geometry/Random.h"
+#include "geometry/Vec3.h"
+#include "pointset/ExactOrient.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr double kUnit = 1.0 / 9007199254740992.0;  // 2^-53
+
+// A face's plane prepared for many distance evaluations, with per-axis weights that bound the
+// difference between the computed distance and the exact one of the plane through the corners.
+struct PlaneProbe {
+    double n[3] = {0, 0, 0}, o[3] = {0, 0, 0}, w[3] = {0, 0, 0};
+    const float *a = nullptr, *b = nullptr, *c = nullptr;
+
+    PlaneProbe() = default;
+    explicit PlaneProbe(const Face* f) : a(f->v[0]->values), b(f->v[1]->values), c(f->v[2]->values) {
+        const double e1[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+        const double e2[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+        const double nd[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                              e1[0] * e2[1] - e1[1] * e2[0]};
+        const double p[3] = {std::fabs(e1[1] * e2[2]) + std::fabs(e1[2] * e2[1]),
+                             std::fabs(e1[2] * e2[0]) + std::fabs(e1[0] * e2[2]),
+                             std::fabs(e1[0] * e2[1]) + std::fabs(e1[1] * e2[0])};
+        for (int i = 0; i < 3; ++i) {
+            n[i] = f->normal[i];
+            o[i] = a[i];
+            // float rounding of the normal + error of the double cross product + of the sum
+            const double delta =
+                std::fabs(n[i] - nd[i]) + 3.02 * kUnit * p[i] + 1.01 * kUnit * std::fabs(nd[i]);
+            w[i] = 1.1 * delta + 5.0 * kUnit * std::fabs(n[i]) + 1e-300;
+        }
+    }
+    double Bound(double d0, double d1, double d2) const {
+        return w[0] * std::fabs(d0) + w[1] * std::fabs(d1) + w[2] * std::fabs(d2);
+    }
+    // The bound for any point whose coordinates stay within `largest` in magnitude.
+    double Bound_Within(double largest) const {
+        return (w[0] + w[1] + w[2]) *
+               (largest + std::fmax(std::fabs(o[0]), std::fmax(std::fabs(o[1]), std::fabs(o[2]))));
+    }
+};
+
+// Exactly above the plane of f's corners, given the computed distance: decided by the distance
+// when it is clear of the rounding bound, by the exact sign otherwise.
+inline bool Above(const PlaneProbe& pr, double wide, double dist, double d0, double d1, double d2,
+                  const float* q) {
+    if (dist > wide) return true;
+    if (dist < -wide) return false;
+    const double bound = pr.Bound(d0, d1, d2);
+    if (dist > bound) return true;
+    if (dist < -bound) return false;
+    return Orient3d_Exact_Sign(pr.a, pr.b, pr.c, q) > 0;
+}
+
+// On or above the plane of f's corners: f is visible from q.
+bool Sees(const Face* f, const float* q) {
+    const PlaneProbe pr(f);
+    const double d0 = double(q[0]) - pr.o[0], d1 = double(q[1]) - pr.o[1], d2 = double(q[2]) - pr.o[2];
+    const double dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+    const double bound = pr.Bound(d0, d1, d2);
+    if (dist > bound) return true;
+    if (dist < -bound) return false;
+    return Orient3d_Exact_Sign(pr.a, pr.b, pr.c, q) >= 0;
+}
+
+// Stable ascending merge sort; the quicksort falls back to it when its partitions degenerate,
+// and both give the same order because both keep equal keys in list order.
+Face* Merge_Sort(Face* head) {
+    if (!head || !head->next) return head;
+    Face* slow = head;
+    for (Face* fast = head->next; fast && fast->next; fast = fast->next->next) slow = slow->next;
+    Face* second = slow->next;
+    slow->next = nullptr;
+    Face* a = Merge_Sort(head);
+    Face* b = Merge_Sort(second);
+    Face sentinel;
+    Face* tail = &sentinel;
+    while (a && b) {
+        Face*& from = b->key < a->key ? b : a;
+        tail->next = from;
+        tail = from;
+        from = from->next;
+    }
+    tail->next = a ? a : b;
+    return sentinel.next;
+}
+
+void Quick_Sort(Face* head, Face*& outHead, Face*& outTail, int depth) {
+    if (!head || !head->next) {
+        outHead = outTail = head;
+        return;
+    }
+    if (depth > 48) {
+        outHead = Merge_Sort(head);
+        for (outTail = outHead; outTail->next;) outTail = outTail->next;
+        return;
+    }
+    Face* pivot = head;
+    Face *lessHead = nullptr, *lessTail = nullptr, *greaterHead = nullptr, *greaterTail = nullptr;
+    Face* equalTail = pivot;
+    for (Face* f = head->next; f;) {
+        Face* next = f->next;
+        f->next = nullptr;
+        if (f->key < pivot->key) {
+            (lessTail ? lessTail->next : lessHead) = f;
+            lessTail = f;
+        } else if (f->key == pivot->key) {
+            equalTail->next = f;
+            equalTail = f;
+        } else {
+            (greaterTail ? greaterTail->next : greaterHead) = f;
+            greaterTail = f;
+        }
+        f = next;
+    }
+    equalTail->next = nullptr;
+    Quick_Sort(lessHead, lessHead, lessTail, depth + 1);
+    Quick_Sort(greaterHead, greaterHead, greaterTail, depth + 1);
+    outHead = pivot;
+    if (lessHead) {
+        lessTail->next = pivot;
+        outHead = lessHead;
+    }
+    equalTail->next = greaterHead;
+    outTail = greaterHead ? greaterTail : equalTail;
+}
+
+}  // namespace
+
+void SortFacesByKey(Face*& head, Face*& tail) {
+    Quick_Sort(head, head, tail, 0);
+}
+
+struct HullRun::FillSlot {
+    PlaneProbe probe;
+    double wide;
+    std::vector<VEC_LIST*> front, back;  // as in OutsideSet
+    VEC_LIST* furthest;
+    float best, threshold;
+};
+
+HullRun::HullRun(POINT_LIST& pointSet, Progress* progress, const char* name)
+    : set(pointSet), progress_(progress), name_(name) {}
+
+void HullRun::SetPlane(Face* f) {
+    const float* a = f->v[0]->values;
+    const float* b = f->v[1]->values;
+    const float* c = f->v[2]->values;
+    const double e1[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+    const double e2[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+    f->normal[0] = float(e1[1] * e2[2] - e1[2] * e2[1]);
+    f->normal[1] = float(e1[2] * e2[0] - e1[0] * e2[2]);
+    f->normal[2] = float(e1[0] * e2[1] - e1[1] * e2[0]);
+    f->offset =
+        float(double(f->normal[0]) * a[0] + double(f->normal[1]) * a[1] + double(f->normal[2]) * a[2]);
+}
+
+VEC_LIST* HullRun::TakeApex(Face* f) {
+    VEC_LIST* p = f->outsideHead;
+    rest_ = {std::uint32_t(p->tag), 1};
+    spliced_.clear();
+    p->tag = 0;
+    set.InsertFront(p);
+    f->outsideHead = f->outsideTail = nullptr;
+    newFaces.next = nullptr;
+    newTail_ = nullptr;
+    ++c[3];
+    ReportProgress();
+    return p;
+}
+
+void HullRun::MarkVisible(Face* f, VEC_LIST* apex) {
+    f->visited = true;
+    if (f->outsideHead) {
+        // Spliced in front of the pending points: they are walked last spliced, first.
+        spliced_.push_back({std::uint32_t(f->outsideHead->tag), 0});
+        f->outsideHead->tag = 0;
+        f->outsideHead = f->outsideTail = nullptr;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (f->nbr[i]->visited) continue;
+        f->edgeState[i] = Sees(f->nbr[i], apex->values) ? 1 : 0;
+        ++c[9];
+        ++c[10];
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (f->edgeState[i] == -1) {
+            f->startEdge = (i + 1) % 3;
+            break;
+        }
+    }
+}
+
+void HullRun::MakeConeFace(Face* f, int e, VEC_LIST* apex, bool searchDown) {
+    Face* m = f->nbr[e];
+    int slot = -1;
+    for (int k = 0; k < 3 && slot < 0; ++k) {
+        const int s = searchDown ? 2 - k : k;
+        if (m->nbr[s] == f) slot = s;
+    }
+    if (slot < 0) {
+        broken_ = true;  // the neighbour does not link back: the mesh is damaged
+        return;
+    }
+    Face* g = set.NewFace();
+    m->nbr[slot] = g;
+    g->v[0] = apex;
+    g->v[1] = m->v[(slot + 1) % 3];
+    g->v[2] = m->v[slot];
+    g->nbr[1] = m;
+    SetPlane(g);
+    g->next = newFaces.next;
+    newFaces.next = g;
+    if (!newTail_) newTail_ = g;
+}
+
+void HullRun::CarveHorizon(Face* start, VEC_LIST* apex) {
+    // The recursion of the definition, unrolled onto a stack so that a horizon of any size cannot
+    // exhaust the call stack; faces are visited and cone faces made in the same order.
+    MarkVisible(start, apex);
+    stack_.clear();
+    stack_.push_back({start, 0});
+    while (!stack_.empty()) {
+        Frame& top = stack_.back();
+        if (top.k == 2) {
+            stack_.pop_back();
+            continue;
+        }
+        Face* f = top.face;
+        const int e = (f->startEdge + top.k) % 3;
+        ++top.k;
+        if (f->edgeState[e] == 0) {
+            MakeConeFace(f, e, apex, true);
+        } else if (f->edgeState[e] == 1 && !f->nbr[e]->visited) {
+            Face* n = f->nbr[e];
+            MarkVisible(n, apex);
+            stack_.push_back({n, 0});
+        }
+    }
+}
+
+void HullRun::CarveFromRoot(Face* f, VEC_LIST* apex) {
+    MarkVisible(f, apex);
+    for (int k = 0; k < 3; ++k) {
+        const int e = (f->startEdge + k) % 3;
+        if (f->edgeState[e] == 0)
+            MakeConeFace(f, e, apex, false);
+        else if (f->edgeState[e] == 1 && !f->nbr[e]->visited)
+            CarveHorizon(f->nbr[e], apex);
+    }
+}
+
+bool HullRun::ConeIsOneLoop() {
+    Face* first = newFaces.next;
+    if (broken_ || !first) return false;
+    // In list order each face's horizon edge must end where the previous one starts, all the way
+    // round, and no horizon corner may come twice.
+    constexpr std::uint8_t kSeen = 0x80;
+    bool ok = true;
+    std::size_t n = 0;
+    Face* g = first;
+    for (; g; g = g->next) {
+        ++n;
+        VEC_LIST* start = g->v[1];
+        if (start->flag & kSeen) ok = false;
+        start->flag |= kSeen;
+        Face* previous = g->next ? g->next : first;
+        if (previous->v[2] != start) ok = false;
+    }
+    for (g = first; g; g = g->next) g->v[1]->flag &= std::uint8_t(~kSeen);
+    return ok && n >= 3;
+}
+
+void HullRun::CloseCone(bool randomKeys) {
+    Face* first = newFaces.next;
+    for (Face* g = first; g; g = g->next) {
+        Face* following = g->next ? g->next : first;
+        g->nbr[0] = following;
+        following->nbr[2] = g;
+        if (randomKeys) {
+            g->key = -float(Random_Below(1024));
+        } else {
+            g->key = -float(double(g->normal[0]) * g->normal[0] + double(g->normal[1]) * g->normal[1] +
+                            double(g->normal[2]) * g->normal[2]);
+        }
+    }
+}
+
+HullRun::~HullRun() = default;
+
+std::uint32_t HullRun::NewSet() {
+    if (freeSets_.empty()) {
+        if (sets_.empty()) sets_.emplace_back();  // index 0 means "none"
+        sets_.emplace_back();
+        return std::uint32_t(sets_.size() - 1);
+    }
+    const std::uint32_t index = freeSets_.back();
+    freeSets_.pop_back();
+    return index;
+}
+
+void HullRun::ReleaseSet(std::uint32_t index) {
+    sets_[index].front.clear();
+    sets_[index].back.clear();
+    freeSets_.push_back(index);
+}
+
+void HullRun::GatherPending() {
+    // The walk order: the sets spliced last come first, the apex's own set (without the apex)
+    // last; within a set its front part latest first, then its back part.
+    spans_.clear();
+    auto add = [&](const Piece& piece) {
+        const OutsideSet& from = sets_[piece.set];
+        std::size_t skip = piece.from;
+        const std::size_t fronts = from.front.size();
+        if (fronts > skip)
+            spans_.push_back({from.front.data() + fronts - 1 - skip, std::ptrdiff_t(fronts - skip), -1});
+        skip = skip > fronts ? skip - fronts : 0;
+        if (from.back.size() > skip)
+            spans_.push_back({from.back.data() + skip, std::ptrdiff_t(from.back.size() - skip), 1});
+    };
+    for (auto piece = spliced_.rbegin(); piece != spliced_.rend(); ++piece) add(*piece);
+    if (rest_.set) add(rest_);
+    if (pending_.size() > pendingFrom_)
+        spans_.push_back({pending_.data() + pendingFrom_, std::ptrdiff_t(pending_.size() - pendingFrom_), 1});
+}
+
+void HullRun::ReleasePending() {
+    for (const Piece& piece : spliced_) ReleaseSet(piece.set);
+    spliced_.clear();
+    if (rest_.set) ReleaseSet(rest_.set);
+    rest_ = {0, 0};
+    std::vector<VEC_LIST*>().swap(pending_);  // only the first fill reads it: give the memory back
+    pendingFrom_ = 0;
+}
+
+void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
+    GatherPending();
+    if (int(slots_.size()) < n) slots_.resize(n, FillSlot{PlaneProbe{}, 0, {}, {}, nullptr, 0, 0});
+    for (int k = 0; k < n; ++k) {
+        FillSlot& s = slots_[k];
+        s.probe = PlaneProbe(faces[k]);
+        s.wide = s.probe.Bound_Within(largest_);
+        s.front.clear();
+        s.back.clear();
+        s.furthest = nullptr;
+        s.best = rule == FillRule::FurthestKeyMaximum ? faces[k]->key : -1.0f;
+        s.threshold = threshold_;
+    }
+    FillSlot* const slots = slots_.data();
+    const bool firstFit = rule == FillRule::FirstFit;
+    std::uint64_t tests = 0;
+    constexpr std::ptrdiff_t kAhead = 16, kNodesAhead = 32;
+    for (const Span& span : spans_) {
+        VEC_LIST* const* at = span.first;
+        const std::ptrdiff_t step = span.step;
+        for (std::ptrdiff_t i = 0; i < span.count; ++i, at += step) {
+            // Nodes well ahead, their coordinates half as far: many loads in flight at once.
+            if (i + kNodesAhead < span.count) __builtin_prefetch(at[kNodesAhead * step]);
+            if (i + kAhead < span.count) __builtin_prefetch(at[kAhead * step]->values);
+            VEC_LIST* q = *at;
+            const float* v = q->values;
+            const double x = v[0], y = v[1], z = v[2];
+            int k = 0;
+            double dist = 0.0;
+            for (; k < n; ++k) {
+                const PlaneProbe& pr = slots[k].probe;
+                const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+                dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+                if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+            }
+            if (k == n) {
+                tests += std::uint64_t(n);
+                set.DeletePoint(q);  // above none of the faces: inside
+                continue;
+            }
+            tests += std::uint64_t(k + 1);
+            FillSlot& s = slots[k];
+            const float stored = float(dist);
+            if (!firstFit && stored > s.threshold && !(s.front.empty() && s.back.empty()))
+                s.front.push_back(q);
+            else
+                s.back.push_back(q);
+            // A point above the plane by less than the rounding of its distance may carry a
+            // stored distance below the starting maximum; it then never becomes the furthest
+            // point. (By its stored distance alone it would not count as outside.)
+            if (!firstFit && stored > s.best) {
+                s.best = stored;
+                s.furthest = q;
+                s.threshold = float(0.66 * stored);
+            }
+        }
+    }
+    ReleasePending();
+    c[8] += std::uint32_t(n);
+    c[9] += std::uint32_t(tests);
+    for (int k = 0; k < n; ++k) {
+        FillSlot& s = slots[k];
+        Face* f = faces[k];
+        f->outsideHead = f->outsideTail = nullptr;
+        if (s.front.empty() && s.back.empty()) continue;
+        threshold_ = s.threshold;
+        if (rule == FillRule::FurthestKeyMaximum) f->key = s.best;
+        const std::uint32_t index = NewSet();
+        OutsideSet& entries = sets_[index];
+        std::swap(entries.front, s.front);  // the slot keeps the released set's storage
+        std::swap(entries.back, s.back);
+        VEC_LIST* first = entries.front.empty() ? entries.back.front() : entries.front.back();
+        VEC_LIST* last = entries.back.empty() ? entries.front.front() : entries.back.back();
+        if (s.furthest) std::swap(first->values, s.furthest->values);
+        first->tag = std::int32_t(index);
+        f->outsideHead = first;
+        f->outsideTail = last;
+    }
+}
+
+std::vector<Face*>& HullRun::TakeNewFaces() {
+    order_.clear();
+    for (Face* g = newFaces.next; g;) {
+        Face* next = g->next;
+        g->next = nullptr;
+        order_.push_back(g);
+        g = next;
+    }
+    newFaces.next = newTail_ = nullptr;
+    return order_;
+}
+
+Status HullRun::Finish() {
+    c[1] = set.Count(0);
+    c[2] = set.Count(1);
+    for (Face* f = set.hull.next; f; f = f->next) {
+        Vec3 n{f->normal[0], f->normal[1], f->normal[2]};
+        Vec3_Normalize(n);
+        f->normal[0] = n.x;
+        f->normal[1] = n.y;
+        f->normal[2] = n.z;
+    }
+    if (c[2] < 2 * (c[1] - 2)) {
+        // Some listed points are no face's corner (an apex swallowed them). The marks start clean
+        // and end clean, so that a second run on the result sees no stale ones.
+        for (VEC_LIST* p = set.points.next; p; p = p->next) p->flag = 0;
+        for (Face* f = set.hull.next; f; f = f->next)
+            for (VEC_LIST* v : f->v) v->flag = 1;
+        VEC_LIST* prev = &set.points;
+        while (VEC_LIST* p = prev->next) {
+            if (p->flag == 0) {
+                prev->next = p->next;
+                set.DeletePoint(p);
+            } else {
+                p->flag = 0;
+                prev = p;
+            }
+        }
+        c[1] = set.Count(0);
+    }
+    set.stats = c;
+    Report_Progress(progress_, 1.0, name_);
+    return Status::Ok();
+}
+
+Status HullRun::Fail(std::vector<Face*> faceLists, const std::string& why) {
+    faceLists.push_back(newFaces.next);
+    newFaces.next = nullptr;
+    set.hull.next = nullptr;
+    for (Face* f : faceLists) {
+        while (f) {
+            Face* next = f->next;
+            if (f->outsideHead) spliced_.push_back({std::uint32_t(f->outsideHead->tag), 0});
+            set.DeleteFace(f);
+            f = next;
+        }
+    }
+    GatherPending();
+    for (const Span& span : spans_)
+        for (std::ptrdiff_t i = 0; i < span.count; ++i) set.InsertFront(span.first[i * span.step]);
+    ReleasePending();
+    for (VEC_LIST* p = set.points.next; p; p = p->next) p->flag = 0, p->tag = 0;
+    c[1] = set.Count(0);
+    c[2] = 0;
+    set.stats = c;
+    return Status::Error(std::string("hull not built: ") + why);
+}
+
+void HullRun::ReportProgress() {
+    if (!progress_ || (++reports_ & 0xfff) != 0) return;
+    const double total = c[0] ? double(c[0]) : 1.0;
+    progress_->Report(double(c[3]) / total, name_);
+}
+
+}  // namespace orvex

@@ -1,0 +1,155 @@
+#pragma once
+// HullRun: the state one hull run shares between the three algorithms and their common steps:
+// the input checks, the first tetrahedron, face planes, the above/visible tests, MarkVisible,
+// CarveHorizon, closing and sorting a cone, filling outside sets and the final clean-up.
+//
+// Outside sets are arrays of point nodes kept by the run, in exactly the order the linked sets of
+// the definition would have; a face's outsideHead and outsideTail name the first and last entry,
+// and the first entry's tag holds the set's index. Walking an array lets the memory system fetch
+// many points at once where walking a linked list fetches one after another, which decides the
+// speed on millions of points. Pending points are a sequence of pieces of such arrays.
+// Invariants during a run: every point node is in exactly one of the point list (hull vertices),
+// the pending pieces or one live face's outside set (points found inside are deleted at once);
+// live faces link only to live faces; a face's outside set holds only points exactly above its
+// plane.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geometry/Progress.h"
+#include "geometry/Status.h"
+#include "pointset/PointList.h"
+
+namespace orvex {
+
+using Face = CON_FACE_LIST_VEC;
+
+// Sorts a face list ascending by key, keeping the list order of equal keys; head and tail are
+// replaced by those of the sorted list.
+void SortFacesByKey(Face*& head, Face*& tail);
+
+class HullRun {
+public:
+    HullRun(POINT_LIST& set, Progress* progress, const char* name);
+    ~HullRun();
+    HullRun(const HullRun&) = delete;
+    HullRun& operator=(const HullRun&) = delete;
+
+    // Step 1: deletes the hull, zeroes the counters, counts the points and checks that they can be
+    // hulled in single precision at all (at least four, finite, within range).
+    Status Begin(bool scores);
+    // Step 2 of the quick hulls: the four extreme points by the four scores. When they span no
+    // solid, better corners are searched; a flat, straight or single-point set is an error.
+    Status ChooseExtremeCorners();
+    // The incremental hull's corners: the first four points of the list, checked the same way.
+    Status ChooseFirstCorners();
+    // Steps 3 to 5: orientation, the four faces with their neighbours; the other points pending.
+    void BuildTetrahedron();
+
+    // 8.2: takes the apex off f's outside set; the rest becomes pending.
+    VEC_LIST* TakeApex(Face* f);
+    void MarkVisible(Face* f, VEC_LIST* apex);
+    void CarveHorizon(Face* f, VEC_LIST* apex);
+    // 8.3: the apex's own face looks at all three edges, searching the neighbour's slot upwards.
+    void CarveFromRoot(Face* f, VEC_LIST* apex);
+    // The cone's outer edges must run around the horizon as one simple loop.
+    bool ConeIsOneLoop();
+    // 8.4: links the cone faces in a ring and gives each its key (area order or random order).
+    void CloseCone(bool randomKeys);
+    void SortNewFaces() { SortFacesByKey(newFaces.next, newTail_); }
+    // The new faces in list order, taken off newFaces.
+    std::vector<Face*>& TakeNewFaces();
+
+    // Filling the outside sets of faces[0..n) from the pending points, as filling them one after
+    // another in this order would: each point is tested against the faces in turn and goes to the
+    // first one it lies above. The quick hulls put a point at the front of the set when it is
+    // further than the running threshold and bring the furthest point to the front, their maximum
+    // starting at -1 (Best) or at the face's key, where Special keeps it; the incremental hull
+    // appends. One walk over the points serves all the faces (a face's starting threshold only
+    // places its first point, which is first either way), and points above none of them are
+    // inside and deleted on the spot.
+    enum class FillRule { Furthest, FurthestKeyMaximum, FirstFit };
+    void FillOutsideSets(Face* const* faces, int n, FillRule rule);
+
+    // Steps 10 to 13 from the point where the hull list is complete and holds no dead face.
+    Status Finish();
+    // Ends a run that cannot go on: every point still alive goes back to the point list (interior
+    // points already deleted do not change the hull), the listed faces are deleted.
+    Status Fail(std::vector<Face*> faceLists, const std::string& why);
+
+    void ReportProgress();
+
+    POINT_LIST& set;
+    HullStats c{};
+    Face newFaces;  // sentinel; only next is used
+
+private:
+    struct Frame {
+        Face* face;
+        int k;
+    };
+    struct Corners {
+        VEC_LIST* node[4];
+    };
+    struct FillSlot;
+    // A pending piece: the entries of one outside set from `from` on.
+    struct Piece {
+        std::uint32_t set;
+        std::uint32_t from;
+    };
+
+    // The eight best positions of one extreme score over the list, best first.
+    struct Leaders {
+        static constexpr int kLeaders = 8;
+        float score[kLeaders];
+        std::uint32_t position[kLeaders];
+        int size = 0;
+        void Offer(float value, std::uint32_t at);
+    };
+
+    Status TakeCorners();
+    Status CheckCorners();
+    VEC_LIST* TakeFarthest(int kind);
+    void RestoreCorners(int from, int to);
+    Status Refuse(const std::string& why);
+    void SetPlane(Face* f);
+    void MakeConeFace(Face* f, int e, VEC_LIST* apex, bool searchDown);
+    std::uint32_t NewSet();
+    void ReleaseSet(std::uint32_t index);
+    void GatherPending();   // the pending points as spans, in walk order
+    void ReleasePending();  // the sets they came from are free again
+
+    Progress* progress_;
+    const char* name_;
+    double largest_ = 0.0;    // largest coordinate magnitude of the input
+    double flatTol_ = 0.0;    // a corner nearer than this to the line or plane of the others is flat
+    float threshold_ = 0.0f;  // the single running threshold of the quick hulls
+    Corners corners_{};
+    int reports_ = 0;
+    Face* newTail_ = nullptr;
+    std::vector<Frame> stack_;
+    std::vector<FillSlot> slots_;
+    std::vector<Face*> order_;
+    // An outside set: `front` holds the points put in front, latest last, `back` the appended
+    // ones; the set reads front backwards, then back.
+    struct OutsideSet {
+        std::vector<VEC_LIST*> front, back;
+    };
+    struct Span {
+        VEC_LIST* const* first;
+        std::ptrdiff_t count;
+        int step;
+    };
+    std::vector<OutsideSet> sets_;  // index 0 is never used
+    std::vector<Span> spans_;
+    std::vector<std::uint32_t> freeSets_;
+    std::vector<Piece> spliced_;      // sets MarkVisible put in front of the pending points, in order
+    Piece rest_{0, 0};                // the apex's own set behind them
+    std::vector<VEC_LIST*> pending_;  // the pending points in order, gathered for a fill
+    std::size_t pendingFrom_ = 0;     // entries before this one are the corners
+    Leaders leaders_[4];
+    bool broken_ = false;
+};
+
+}  // namespace orvex

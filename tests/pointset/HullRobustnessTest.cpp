@@ -1,0 +1,301 @@
+// The hulls on the point sets real data brings: too few points, points that coincide or lie on a
+// line or a plane, coplanar extremes, duplicates, dense spheres where rounding makes neighbours
+// nearly coplanar, cube faces, lattices, every random distribution, under rotation and scaling.
+// Each run must end with a valid closed hull (checked by the validator, and against qhull's volume
+// when qconvex is installed) or with an empty hull, the points kept and a message saying why.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+
+#include "geometry/Matrix4.h"
+#include "geometry/Random.h"
+#include "tests/pointset/HullTestSupport.h"
+
+namespace orvex {
+namespace {
+
+using namespace hulltest;
+
+// Scales the set, then turns it about an oblique axis.
+void Scale_And_Rotate(POINT_LIST& set, double scale, float angle) {
+    for (VEC_LIST* p = set.points.next; p; p = p->next)
+        for (int k = 0; k < 3; ++k) p->values[k] = float(p->values[k] * scale);
+    if (angle != 0.0f) {
+        Matrix4 m;
+        Mat4_Rotation(Vec3{0.36f, 0.48f, 0.8f}, angle, m);
+        set.Rotate(m);
+    }
+}
+
+std::vector<Point> Grid(int nx, int ny, int nz) {
+    std::vector<Point> out;
+    for (int i = 0; i < nx; ++i)
+        for (int j = 0; j < ny; ++j)
+            for (int k = 0; k < nz; ++k) out.push_back({float(i), float(j), float(k)});
+    return out;
+}
+
+std::vector<Point> Ball(int count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<Point> out;
+    while (int(out.size()) < count) {
+        const Point p{u(random), u(random), u(random)};
+        if (p[0] * p[0] + p[1] * p[1] + p[2] * p[2] <= 1.0f) out.push_back(p);
+    }
+    return out;
+}
+
+class HullRefusal : public ::testing::TestWithParam<int> {
+protected:
+    // The run must refuse with a message containing `why`, leave no faces and keep every point.
+    void Expect_Refused(POINT_LIST& set, const std::string& why) {
+        const std::size_t before = set.Count(0);
+        const std::vector<Vec3> points = Capture_Points(set);
+        const Status status = Run_Hull(set, GetParam());
+        EXPECT_FALSE(status.ok);
+        EXPECT_NE(status.message.find(why), std::string::npos) << status.message;
+        EXPECT_EQ(set.Count(1), 0u);
+        EXPECT_EQ(set.stats[0], before);
+        // The same points, perhaps in another order (NaN coordinates compare by their bits).
+        std::vector<Vec3> after = Capture_Points(set);
+        auto bits = [](std::vector<Vec3> v) {
+            std::vector<std::array<std::uint32_t, 3>> out;
+            for (const Vec3& p : v)
+                out.push_back({std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
+                               std::bit_cast<std::uint32_t>(p.z)});
+            std::sort(out.begin(), out.end());
+            return out;
+        };
+        EXPECT_EQ(bits(after), bits(points));
+    }
+};
+
+TEST_P(HullRefusal, FewerThanFourPoints) {
+    POINT_LIST set;
+    for (int n = 0; n < 4; ++n) {
+        std::vector<Point> points = Grid(n, 1, 1);
+        Fill(set, points);
+        Expect_Refused(set, "at least four points");
+    }
+}
+
+TEST_P(HullRefusal, CoincidentPoints) {
+    POINT_LIST set;
+    Fill(set, std::vector<Point>(20, Point{1.5f, -2.0f, 7.0f}));
+    Expect_Refused(set, "coincide");
+}
+
+TEST_P(HullRefusal, CollinearPointsUnderRotationAndScaling) {
+    for (double scale : {1e-4, 1.0, 3e5}) {
+        POINT_LIST set;
+        std::vector<Point> points;
+        for (int i = 0; i < 50; ++i) points.push_back({float(i), float(2 * i), float(-3 * i)});
+        Fill(set, points);
+        Scale_And_Rotate(set, scale, 0.7f);
+        Expect_Refused(set, "one line");
+    }
+}
+
+TEST_P(HullRefusal, PlanarGridUnderRotationAndScaling) {
+    for (double scale : {1e-3, 1.0, 1e4}) {
+        POINT_LIST set;
+        Fill(set, Grid(30, 30, 1));
+        Scale_And_Rotate(set, scale, 1.1f);
+        Expect_Refused(set, "one plane");
+    }
+}
+
+TEST_P(HullRefusal, CoordinatesThatAreNotNumbersOrTooLarge) {
+    POINT_LIST set;
+    std::vector<Point> points = Grid(3, 3, 3);
+    points[5][1] = std::nanf("");
+    Fill(set, points);
+    Expect_Refused(set, "not a finite number");
+    points[5][1] = 2e13f;
+    Fill(set, points);
+    Expect_Refused(set, "beyond the 1e12");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllThree, HullRefusal, ::testing::Values(0, 1, 2), Algorithm_Name);
+
+class HullDegenerate : public ::testing::TestWithParam<int> {};
+
+TEST_P(HullDegenerate, CoplanarExtremesOfASquarePyramid) {
+    // Every extreme score falls on a base corner, so the first four corners are coplanar.
+    POINT_LIST set;
+    std::vector<Point> points;
+    for (const Point& p : Grid(5, 5, 1)) points.push_back({p[0] - 2, p[1] - 2, 0});
+    points.push_back({0.25f, 0.5f, 1.0f});
+    Fill(set, points);
+    Expect_Valid_Hull(set, GetParam());
+    EXPECT_EQ(set.stats[1], 5u);
+    EXPECT_EQ(set.Count(1), 6u);
+}
+
+TEST_P(HullDegenerate, FirstFourPointsCoplanar) {
+    POINT_LIST set;
+    std::vector<Point> points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    const std::vector<Point> ball = Ball(500, 41);
+    points.insert(points.end(), ball.begin(), ball.end());
+    Fill(set, points);
+    Expect_Valid_Hull(set, GetParam());
+}
+
+TEST_P(HullDegenerate, DuplicatedPointsGiveEachVertexOnce) {
+    std::mt19937 random(51);
+    std::normal_distribution<double> normal;
+    std::vector<Point> points;
+    for (int i = 0; i < 300; ++i) {
+        const double x = normal(random), y = normal(random), z = normal(random);
+        const double r = std::sqrt(x * x + y * y + z * z);
+        points.push_back({float(8 * x / r), float(8 * y / r), float(8 * z / r)});
+    }
+    std::vector<Point> doubled = points;
+    doubled.insert(doubled.end(), points.rbegin(), points.rend());
+    doubled.insert(doubled.begin(), points.begin(), points.begin() + 5);
+    POINT_LIST set;
+    Fill(set, doubled);
+    Expect_Valid_Hull(set, GetParam());
+    std::sort(points.begin(), points.end());
+    EXPECT_EQ(Sorted_Points(set), points);
+}
+
+TEST_P(HullDegenerate, DenseSphereWithRoundedNeighbours) {
+    // The polar generator crowds points at the poles, where neighbours are nearly coplanar.
+    Random_Reset_All();
+    POINT_LIST set;
+    set.GenerateRandom(500, 500, 500, 20000, ON_SPHERE, true);
+    Expect_Valid_Hull(set, GetParam());
+}
+
+TEST_P(HullDegenerate, PointsOnTheFacesOfACube) {
+    for (float angle : {0.0f, 0.9f}) {
+        std::mt19937 random(61);
+        std::uniform_int_distribution<int> cell(0, 40);
+        std::vector<Point> points;
+        for (int i = 0; i < 3000; ++i) {
+            const int axis = i % 3;
+            Point p{float(cell(random)) / 4, float(cell(random)) / 4, float(cell(random)) / 4};
+            p[axis] = (i / 3) % 2 ? 10.0f : 0.0f;
+            points.push_back(p);
+        }
+        for (const Point& corner : Grid(2, 2, 2))
+            points.push_back({corner[0] * 10, corner[1] * 10, corner[2] * 10});
+        POINT_LIST set;
+        Fill(set, points);
+        Scale_And_Rotate(set, 1.0, angle);
+        Expect_Valid_Hull(set, GetParam());
+        if (angle == 0.0f) {
+            set.HullMassProperties();
+            EXPECT_NEAR(set.volume, 1000.0, 1e-3);
+        }
+    }
+}
+
+TEST_P(HullDegenerate, LatticeUnderRotationAndScaling) {
+    for (double scale : {1e-3, 1.0, 2.5e4}) {
+        for (float angle : {0.0f, 2.3f}) {
+            POINT_LIST set;
+            Fill(set, Grid(9, 8, 7));
+            Scale_And_Rotate(set, scale, angle);
+            Expect_Valid_Hull(set, GetParam());
+            set.HullMassProperties();
+            EXPECT_NEAR(set.volume / (8 * 7 * 6 * scale * scale * scale), 1.0, 1e-5);
+            if (angle == 0.0f) {
+                EXPECT_EQ(set.stats[1], 8u) << "points inside the box's faces stay out";
+            }
+        }
+    }
+}
+
+TEST_P(HullDegenerate, EveryDistributionRotated) {
+    Random_Reset_All();
+    for (int distribution = IN_CUBE; distribution <= SHELL_50; ++distribution) {
+        POINT_LIST set;
+        set.GenerateRandom(500, 300, 200, 4000, distribution, true);
+        SCOPED_TRACE(distribution);
+        Expect_Valid_Hull(set, GetParam());
+    }
+}
+
+TEST_P(HullDegenerate, BallAtEveryScale) {
+    for (double scale : {1e-7, 1e-3, 1.0, 1e3, 1e9}) {
+        POINT_LIST set;
+        Fill(set, Ball(3000, 71));
+        Scale_And_Rotate(set, scale, 0.4f);
+        SCOPED_TRACE(scale);
+        Expect_Valid_Hull(set, GetParam());
+        EXPECT_GT(set.stats[1], 100u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllThree, HullDegenerate, ::testing::Values(0, 1, 2), Algorithm_Name);
+
+TEST(HullAgreement, SameVerticesFromAllThree) {
+    Random_Reset_All();
+    for (int distribution : {IN_SPHERE_CARD, ON_SPHERE, SHELL_95}) {
+        POINT_LIST sets[3];
+        sets[0].GenerateRandom(400, 400, 400, 5000, distribution, true);
+        const std::vector<Point> points = List_Order(sets[0]);
+        for (POINT_LIST& set : sets) Fill(set, points);
+        std::vector<Point> vertices[3];
+        for (int a = 0; a < 3; ++a) {
+            ASSERT_TRUE(Run_Hull(sets[a], a).ok);
+            vertices[a] = Sorted_Points(sets[a]);
+        }
+        EXPECT_EQ(vertices[0], vertices[1]) << distribution;
+        EXPECT_EQ(vertices[0], vertices[2]) << distribution;
+    }
+}
+
+TEST(HullValidator, ClimbingFindsWhatTheFullSearchFinds) {
+    POINT_LIST set;
+    set.GenerateRandom(100, 100, 100, 3000, IN_SPHERE_POLAR, true);
+    const std::vector<Vec3> input = Capture_Points(set);
+    ASSERT_TRUE(set.QuickHullBest().ok);
+    HullCheckResult full, climbed;
+    HullCheckOptions options;
+    options.exhaustive = true;
+    ASSERT_TRUE(Validate_Hull(set, input, &full, options).ok);
+    // Force the climb with a point set large enough to pass its threshold.
+    std::vector<Vec3> many;
+    while (many.size() < 40000) many.insert(many.end(), input.begin(), input.end());
+    ASSERT_TRUE(Validate_Hull(set, many, &climbed).ok);
+    EXPECT_EQ(full.worstHeight, climbed.worstHeight);
+    // A point outside the hull is caught either way.
+    many.push_back({200, 0, 0});
+    const Status outside = Validate_Hull(set, many, &climbed);
+    EXPECT_FALSE(outside.ok);
+    EXPECT_NE(outside.message.find("above a face plane"), std::string::npos) << outside.message;
+}
+
+TEST(HullValidator, BrokenHullsAreRejected) {
+    POINT_LIST set;
+    Fill(set, Grid(3, 3, 3));
+    const std::vector<Vec3> input = Capture_Points(set);
+    ASSERT_TRUE(set.QuickHullBest().ok);
+    ASSERT_TRUE(Validate_Hull(set, input).ok);
+    // A point the run never saw lies outside.
+    std::vector<Vec3> more = input;
+    more.push_back({1, 1, 2.5f});
+    EXPECT_FALSE(Validate_Hull(set, more).ok);
+    // A face whose neighbour link is wrong.
+    CON_FACE_LIST_VEC* f = set.hull.next;
+    std::swap(f->nbr[0], f->nbr[1]);
+    EXPECT_FALSE(Validate_Hull(set, input).ok);
+    std::swap(f->nbr[0], f->nbr[1]);
+    // A face turned inside out.
+    std::swap(f->v[1], f->v[2]);
+    EXPECT_FALSE(Validate_Hull(set, input).ok);
+    std::swap(f->v[1], f->v[2]);
+    // An extra point that is no corner.
+    Add(set, 1, 1, 1);
+    EXPECT_FALSE(Validate_Hull(set, input).ok);
+}
+
+}  // namespace
+}  // namespace orvex
