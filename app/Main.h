@@ -206,6 +206,7 @@ private:
     std::optional<SaveChoice> runSaveDialog(int filterIndex);
     void saveCtSurface(int entry, const QString& name, QString& problem);
     void savePointSet(int entry, const QString& name, QString& problem);
+    void saveMeshes(int entry, const QString& name, QString& problem);
 
     // Hulls and their benchmarks.
     std::optional<int> readIntField(const QLineEdit* field, const char* name);

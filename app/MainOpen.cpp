@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <memory>
 
+#include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
@@ -63,10 +64,6 @@ QString Kind_Name(int kind) {
         if (filter.kind == kind) return QLatin1String(filter.description);
     }
     return QStringLiteral("kind %1").arg(kind);
-}
-
-std::string Local_Path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <new>
 
+#include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
@@ -23,10 +24,6 @@ namespace {
 
 constexpr const char* kCreateCosts = "Create costs: ";
 constexpr const char* kTransferCosts = "Transfer costs: ";
-
-std::string Local_File(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 QString Out_Of_Memory(const QString& what) {
     return QStringLiteral("Not enough memory for %1").arg(what);
@@ -90,7 +87,7 @@ void TMyGL::ToolButton24Click() {
 // Kinds 6 (RAN), 10 (XYZ) and 11 (XYC): the reader keeps what it could read; its complaint goes to the
 // message box, and to panel 3 when nothing was read.
 void TMyGL::openPointFile(int kind, QString& problem) {
-    const std::string path = Local_File(Open_File_Name);
+    const std::string path = Local_Path(Open_File_Name);
     Status status;
     try {
         status = kind == 6    ? Point_Set.ReadRAN(path)
@@ -115,7 +112,7 @@ void TMyGL::savePointSet(int entry, const QString& name, QString& problem) {
     const bool shown = entry == 7 || entry == 8;
     const int x = width() / 2 - 150, y = height() / 2 - 48;
     if (shown) Write_Canvas_Text(x, y, QLatin1String(target) + QStringLiteral("..."));
-    const std::string base = Local_File(name);
+    const std::string base = Local_Path(name);
     Status status;
     switch (entry) {
         case 7:

@@ -9,9 +9,11 @@
 #include <QMessageBox>
 #include <algorithm>
 
+#include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
+#include "mesh/MeshWriters.h"
 
 namespace orvex {
 
@@ -27,15 +29,15 @@ struct SaveFilter {
 constexpr SaveFilter kSaveFilters[] = {
     {"Bitmap file", "*.bmp", false},
     {"JPEG file", "*.jpg", false},
-    {"Temp", "*.txt", false},
+    {"Temp", "*.txt", true},
     {"STL Format (simple cube)", "*.stl", true},
     {"STL Format (marching cube)", "*.stl", true},
-    {"STL flle", "*.stl", false},
+    {"STL flle", "*.stl", true},
     {"Convex of Point Set ", "*.stl", true},
     {"Rand Point Set", "*.ran", true},
     {"Split STL", "*.stl", false},
-    {"Depart STL to U/L", "*.stl", false},
-    {"Depart STL visible O", "*.stl", false},
+    {"Depart STL to U/L", "*.stl", true},
+    {"Depart STL visible O", "*.stl", true},
     {"Point Clouds", "*.xyz", true},
     {"Point Clouds with Color", "*.xyc", true},
 };
@@ -63,13 +65,13 @@ QStringList Save_Targets(int entry, const QString& name) {
             return {name + QStringLiteral(".xyz")};
         case 13:
             return {name + QStringLiteral(".xyc")};
+        case 10:
+            return {name + QStringLiteral(".upper.stl"), name + QStringLiteral(".lower.stl")};
+        case 11:
+            return {name + QStringLiteral(".visble.stl"), name + QStringLiteral(".invisble.stl")};
         default:
             return {name};
     }
-}
-
-std::string Local_Path(const QString& path) {
-    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace
@@ -128,6 +130,12 @@ void TMyGL::Save_MenuClick() {
         case 5:
             saveCtSurface(entry, name, problem);
             break;
+        case 3:
+        case 6:
+        case 10:
+        case 11:
+            saveMeshes(entry, name, problem);
+            break;
         case 7:
         case 8:
         case 12:
@@ -157,6 +165,43 @@ void TMyGL::saveCtSurface(int entry, const QString& name, QString& problem) {
         return;
     }
     Write_Canvas_Text(x, y, method + QStringLiteral("DONE"));
+}
+
+// Entries 3, 6, 10 and 11: the mesh writers. Entry 6 writes every main mesh, the others the head
+// one; with no mesh open nothing is written.
+void TMyGL::saveMeshes(int entry, const QString& name, QString& problem) {
+    if (!Main_Objects) {
+        Set_Panel_Text(3, QStringLiteral("No mesh to save"));
+        return;
+    }
+    const QString target = QStringLiteral(" Saving to STL file");
+    const int x = width() / 2 - 150, y = height() / 2 - 48;
+    const std::string path = Local_Path(name);
+    Status status;
+    switch (entry) {
+        case 3:
+            status = Write_Histograms(*Main_Objects, path);
+            break;
+        case 6:
+            Write_Canvas_Text(x, y, target + QStringLiteral("..."));
+            status = Write_STL(Main_Objects, path);
+            break;
+        case 10: {
+            // The viewing axis: the third column of the model matrix.
+            const Matrix4& m = View.Model_Matrix;
+            status = Write_STL_Upper_Lower(*Main_Objects, path, Vec3{m[2], m[6], m[10]});
+            break;
+        }
+        default:
+            status = Write_STL_Visible(*Main_Objects, path, Vec3{0.0f, 0.0f, 0.0f});
+            break;
+    }
+    if (!status) {
+        problem = QString::fromStdString(status.message);
+        Set_Panel_Text(3, problem);
+        return;
+    }
+    if (entry == 6) Write_Canvas_Text(x, y, target + QStringLiteral(". DONE"));
 }
 
 }  // namespace orvex

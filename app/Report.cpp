@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/LocalPath.h"
 #include "geometry/AtomicFile.h"
 
 namespace orvex {
@@ -75,7 +76,7 @@ QStringList TReport_Form::Lines() const {
 
 bool TReport_Form::Save_Lines(const QString& name, QString* error) const {
     AtomicFile file;
-    Status status = file.Open(QFile::encodeName(name + QStringLiteral(".txt")).toStdString());
+    Status status = file.Open(Local_Path(name + QStringLiteral(".txt")));
     if (status) {
         for (const QString& line : Lines()) {
             const QByteArray bytes = line.toLocal8Bit() + '\n';

@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
-#include <QSurfaceFormat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +17,7 @@
 #include "render/Frame.h"
 #include "render/GL.h"
 #include "render/MeshPasses.h"
+#include "tests/support/OffscreenGl.h"
 #include "tests/support/TestMeshes.h"
 
 using namespace orvex;
@@ -74,64 +71,17 @@ struct Image {
     }
 };
 
+// One context for the whole run; it has to go before the application object does.
 class GlEnvironment {
 public:
-    static GlEnvironment& Get() {
-        if (!instance_) instance_.reset(new GlEnvironment);
+    static test::OffscreenGl& Get() {
+        if (!instance_) instance_ = std::make_unique<test::OffscreenGl>(kW, kH);
         return *instance_;
     }
-    // The context has to go before the application object does.
     static void Release() { instance_.reset(); }
-    ~GlEnvironment() {
-        if (fbo_ && context_->makeCurrent(&surface_)) fbo_.reset();
-        context_.reset();
-    }
-    bool Ready() const { return ready_; }
-    const std::string& Reason() const { return reason_; }
-    void Make_Current() {
-        context_->makeCurrent(&surface_);
-        fbo_->bind();
-    }
 
 private:
-    GlEnvironment() {
-        QSurfaceFormat format;
-        format.setRenderableType(QSurfaceFormat::OpenGL);
-        format.setProfile(QSurfaceFormat::CompatibilityProfile);
-        format.setDepthBufferSize(24);
-        format.setStencilBufferSize(8);
-        surface_.setFormat(format);
-        surface_.create();
-        context_ = std::make_unique<QOpenGLContext>();
-        context_->setFormat(format);
-        if (!surface_.isValid()) {
-            reason_ = "no offscreen surface on this platform";
-            return;
-        }
-        if (!context_->create() || !context_->makeCurrent(&surface_)) {
-            reason_ = "no OpenGL context on this display";
-            return;
-        }
-        if (context_->format().profile() == QSurfaceFormat::CoreProfile) {
-            reason_ = "only a core-profile context is available";
-            return;
-        }
-        fbo_ = std::make_unique<QOpenGLFramebufferObject>(kW, kH,
-                                                          QOpenGLFramebufferObject::CombinedDepthStencil);
-        if (!fbo_->isValid() || !fbo_->bind()) {
-            reason_ = "no framebuffer object";
-            return;
-        }
-        Init_Main_Context();
-        ready_ = true;
-    }
-
-    static inline std::unique_ptr<GlEnvironment> instance_;
-    QOffscreenSurface surface_;
-    std::unique_ptr<QOpenGLContext> context_;
-    std::unique_ptr<QOpenGLFramebufferObject> fbo_;
-    bool ready_ = false;
-    std::string reason_;
+    static inline std::unique_ptr<test::OffscreenGl> instance_;
 };
 
 Image Read_Pixels() {
@@ -146,7 +96,7 @@ Image Read_Pixels() {
 class RenderFrameTest : public testing::Test {
 protected:
     void SetUp() override {
-        GlEnvironment& env = GlEnvironment::Get();
+        test::OffscreenGl& env = GlEnvironment::Get();
         if (!env.Ready()) GTEST_SKIP() << env.Reason();
         env.Make_Current();
         Set_Mesh_Submission(MeshSubmission::VertexArrays);
