@@ -352,7 +352,18 @@ void HullRun::ReleasePending() {
     pendingFrom_ = 0;
 }
 
+namespace {
+constexpr int kWideFaces = 64;
+// The planes of one fill side by side, for the distance loop.
+struct PlaneColumns {
+    alignas(64) double nx[kWideFaces], ny[kWideFaces], nz[kWideFaces];
+    alignas(64) double ox[kWideFaces], oy[kWideFaces], oz[kWideFaces];
+    alignas(64) double wide[kWideFaces], dist[kWideFaces];
+};
+}  // namespace
+
 void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
+    thread_local PlaneColumns soa;
     GatherPending();
     if (int(slots_.size()) < n) slots_.resize(n, FillSlot{PlaneProbe{}, 0, {}, {}, nullptr, 0, 0});
     for (int k = 0; k < n; ++k) {
@@ -366,6 +377,14 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
         s.threshold = threshold_;
     }
     FillSlot* const slots = slots_.data();
+    if (n <= kWideFaces) {
+        for (int k = 0; k < n; ++k) {
+            const PlaneProbe& pr = slots[k].probe;
+            soa.nx[k] = pr.n[0], soa.ny[k] = pr.n[1], soa.nz[k] = pr.n[2];
+            soa.ox[k] = pr.o[0], soa.oy[k] = pr.o[1], soa.oz[k] = pr.o[2];
+            soa.wide[k] = slots[k].wide;
+        }
+    }
     const bool firstFit = rule == FillRule::FirstFit;
     std::uint64_t tests = 0;
     constexpr std::ptrdiff_t kAhead = 16, kNodesAhead = 32;
@@ -381,11 +400,35 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
             const double x = v[0], y = v[1], z = v[2];
             int k = 0;
             double dist = 0.0;
-            for (; k < n; ++k) {
-                const PlaneProbe& pr = slots[k].probe;
-                const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
-                dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
-                if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+            if (n <= kWideFaces) {
+                // Every distance at once (the loop vectorises), then the faces that may be below
+                // none in order: the first one the point is exactly above takes it, as in the
+                // one-by-one loop, without a hard-to-predict branch per face.
+                std::uint64_t maybe = 0;
+                for (int j = 0; j < n; ++j) {
+                    const double dj = soa.nx[j] * (x - soa.ox[j]) + soa.ny[j] * (y - soa.oy[j]) +
+                                      soa.nz[j] * (z - soa.oz[j]);
+                    soa.dist[j] = dj;
+                    maybe |= std::uint64_t(dj >= -soa.wide[j]) << j;
+                }
+                k = n;
+                for (; maybe; maybe &= maybe - 1) {
+                    const int j = __builtin_ctzll(maybe);
+                    const PlaneProbe& pr = slots[j].probe;
+                    const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+                    if (Above(pr, slots[j].wide, soa.dist[j], d0, d1, d2, v)) {
+                        k = j;
+                        dist = soa.dist[j];
+                        break;
+                    }
+                }
+            } else {
+                for (; k < n; ++k) {
+                    const PlaneProbe& pr = slots[k].probe;
+                    const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+                    dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+                    if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+                }
             }
             if (k == n) {
                 tests += std::uint64_t(n);

@@ -164,6 +164,27 @@ TEST_P(HullDegenerate, DuplicatedPointsGiveEachVertexOnce) {
     EXPECT_EQ(Sorted_Points(set), points);
 }
 
+TEST_P(HullDegenerate, ConesOfHundredsOfFaces) {
+    // A wide ring with two poles: once a pole is the apex, hundreds of faces share one fill,
+    // and the points just outside the ring's faces must still find theirs.
+    std::vector<Point> points;
+    const int ring = 300;
+    for (int i = 0; i < ring; ++i) {
+        const double a = 2 * M_PI * i / ring;
+        points.push_back({float(100 * std::cos(a)), float(100 * std::sin(a)), 0.0f});
+        const double b = 2 * M_PI * (i + 0.5) / ring;
+        points.push_back(
+            {float(99.99 * std::cos(b)), float(99.99 * std::sin(b)), float(0.5 * (i % 3) - 0.5)});
+    }
+    points.push_back({0, 0, 3});
+    points.push_back({0, 0, -3});
+    const std::vector<Point> ball = Ball(2000, 61);
+    for (const Point& p : ball) points.push_back({90 * p[0], 90 * p[1], 2 * p[2]});
+    POINT_LIST set;
+    Fill(set, points);
+    Expect_Valid_Hull(set, GetParam());
+}
+
 TEST_P(HullDegenerate, DenseSphereWithRoundedNeighbours) {
     // The polar generator crowds points at the poles, where neighbours are nearly coplanar.
     Random_Reset_All();
