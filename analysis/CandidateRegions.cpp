@@ -162,7 +162,7 @@ void FindCandidateRegions(UniOb& mesh, Progress* progress) {
     const unsigned V = mesh.Vertex_Count;
     std::vector<int>& label = mesh.Vertex_Label;
 
-    // Step 1 only reads the mesh, so a cancel here leaves everything as it was.
+    // Marking the candidates only reads the mesh, so a cancel here leaves everything as it was.
     std::vector<char> candidate(V, 0);
     TwoRingScratch scratch;
     for (unsigned v = 0; v < V; ++v) {

@@ -8,7 +8,7 @@
 #include "geometry/AtomicFile.h"
 #include "geometry/Clock.h"
 #include "geometry/Statistics.h"
-#include "pointset/GeneralNumber.h"
+#include "geometry/GeneralNumber.h"
 
 namespace orvex {
 

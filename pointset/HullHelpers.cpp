@@ -173,6 +173,26 @@ void HullRun::SetPlane(Face* f) {
         float(double(f->normal[0]) * a[0] + double(f->normal[1]) * a[1] + double(f->normal[2]) * a[2]);
 }
 
+Face* HullRun::NextFaceWithOutside(Face* head, Face*& tail, bool countVisits) {
+    Face* prev = head;
+    Face* f = head->next;
+    while (f) {
+        if (countVisits) ++c[4];
+        if (f->visited) {
+            prev->next = f->next;
+            if (tail == f) tail = prev;
+            set.DeleteFace(f);
+            ++c[6];
+            f = prev->next;
+            continue;
+        }
+        if (f->outsideHead) return f;
+        prev = f;
+        f = f->next;
+    }
+    return nullptr;
+}
+
 VEC_LIST* HullRun::TakeApex(Face* f) {
     VEC_LIST* p = f->outsideHead;
     rest_ = {std::uint32_t(p->tag), 1};

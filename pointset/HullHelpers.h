@@ -36,26 +36,30 @@ public:
     HullRun(const HullRun&) = delete;
     HullRun& operator=(const HullRun&) = delete;
 
-    // Step 1: deletes the hull, zeroes the counters, counts the points and checks that they can be
+    // Deletes the hull, zeroes the counters, counts the points and checks that they can be
     // hulled in single precision at all (at least four, finite, within range).
     Status Begin(bool scores);
-    // Step 2 of the quick hulls: the four extreme points by the four scores. When they span no
+    // The quick hulls' start: the four extreme points by the four scores. When they span no
     // solid, better corners are searched; a flat, straight or single-point set is an error.
     Status ChooseExtremeCorners();
     // The incremental hull's corners: the first four points of the list, checked the same way.
     Status ChooseFirstCorners();
-    // Steps 3 to 5: orientation, the four faces with their neighbours; the other points pending.
+    // Orientation, the four faces with their neighbours; the other points pending.
     void BuildTetrahedron();
 
-    // 8.2: takes the apex off f's outside set; the rest becomes pending.
+    // The first face of the list after `head` that has outside points. Dead faces met on the way are
+    // unlinked and deleted (counter 6), keeping `tail` on the list's last face; with countVisits
+    // every face looked at counts in counter 4. Null when no face has outside points.
+    Face* NextFaceWithOutside(Face* head, Face*& tail, bool countVisits);
+    // Takes the apex off f's outside set; the rest becomes pending.
     VEC_LIST* TakeApex(Face* f);
     void MarkVisible(Face* f, VEC_LIST* apex);
     void CarveHorizon(Face* f, VEC_LIST* apex);
-    // 8.3: the apex's own face looks at all three edges, searching the neighbour's slot upwards.
+    // The apex's own face looks at all three edges, searching the neighbour's slot upwards.
     void CarveFromRoot(Face* f, VEC_LIST* apex);
     // The cone's outer edges must run around the horizon as one simple loop.
     bool ConeIsOneLoop();
-    // 8.4: links the cone faces in a ring and gives each its key (area order or random order).
+    // Links the cone faces in a ring and gives each its key (area order or random order).
     void CloseCone(bool randomKeys);
     void SortNewFaces() { SortFacesByKey(newFaces.next, newTail_); }
     // The new faces in list order, taken off newFaces.
@@ -72,7 +76,7 @@ public:
     enum class FillRule { Furthest, FurthestKeyMaximum, FirstFit };
     void FillOutsideSets(Face* const* faces, int n, FillRule rule);
 
-    // Steps 10 to 13 from the point where the hull list is complete and holds no dead face.
+    // The end of a run, from the point where the hull list is complete and holds no dead face.
     Status Finish();
     // Ends a run that cannot go on: every point still alive goes back to the point list (interior
     // points already deleted do not change the hull), the listed faces are deleted.

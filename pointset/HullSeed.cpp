@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "geometry/Vec3d.h"
 #include "pointset/ExactOrient.h"
 #include "pointset/HullHelpers.h"
 
@@ -16,24 +17,10 @@ namespace orvex {
 
 namespace {
 
-struct D3 {
-    double x, y, z;
-};
+using D3 = Vec3d;
 
 D3 Of(const VEC_LIST* p) {
     return {p->values[0], p->values[1], p->values[2]};
-}
-D3 Minus(const D3& a, const D3& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-D3 Cross(const D3& a, const D3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const D3& a, const D3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-double Length(const D3& a) {
-    return std::sqrt(Dot(a, a));
 }
 
 // How far q lies from the first `kind` corners: from the point A (1), the line AB (2), the plane

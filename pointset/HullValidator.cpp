@@ -17,27 +17,18 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "geometry/Vec3d.h"
+
 namespace orvex {
 
 namespace {
 
-struct D3 {
-    double x = 0, y = 0, z = 0;
-};
+using D3 = Vec3d;
 D3 Of(const float* v) {
     return {v[0], v[1], v[2]};
 }
 D3 Of(const Vec3& v) {
     return {v.x, v.y, v.z};
-}
-D3 Minus(const D3& a, const D3& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-D3 Cross(const D3& a, const D3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const D3& a, const D3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
 std::string Text(const char* format, double a, double b = 0, double c = 0, double d = 0) {

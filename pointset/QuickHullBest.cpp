@@ -23,22 +23,7 @@ Status POINT_LIST::QuickHullBest(Progress* progress) {
 
     Face* finished = nullptr;
     for (;;) {
-        Face* prev = &hull;
-        Face* f = hull.next;
-        while (f) {
-            ++run.c[4];
-            if (f->visited) {
-                prev->next = f->next;
-                if (tail == f) tail = prev;
-                DeleteFace(f);
-                ++run.c[6];
-                f = prev->next;
-                continue;
-            }
-            if (f->outsideHead) break;
-            prev = f;
-            f = f->next;
-        }
+        Face* f = run.NextFaceWithOutside(&hull, tail, true);
         if (!f) break;
 
         VEC_LIST* apex = run.TakeApex(f);

@@ -25,21 +25,7 @@ Status POINT_LIST::QuickHullSpecial(Progress* progress) {
     for (int r = 3; r >= 0; --r) first[r]->next = r > 0 ? first[r - 1] : nullptr;
 
     for (;;) {
-        Face* prev = &hull;
-        Face* f = hull.next;
-        while (f) {
-            if (f->visited) {
-                prev->next = f->next;
-                if (tail == f) tail = prev;
-                DeleteFace(f);
-                ++run.c[6];
-                f = prev->next;
-                continue;
-            }
-            if (f->outsideHead) break;
-            prev = f;
-            f = f->next;
-        }
+        Face* f = run.NextFaceWithOutside(&hull, tail, false);
         if (!f) break;
 
         VEC_LIST* apex = run.TakeApex(f);

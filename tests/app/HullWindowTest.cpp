@@ -4,7 +4,7 @@
 
 // clang-format off
 // The core headers come before Qt's, whose keyword macro `slots` would rewrite their members.
-#include "pointset/GeneralNumber.h"
+#include "geometry/GeneralNumber.h"
 #include "pointset/HullBenchmark.h"
 #include "pointset/PointList.h"
 // clang-format on

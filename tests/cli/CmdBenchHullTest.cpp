@@ -12,14 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/cli/RunOrvex.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-};
+using orvex::clitest::Outcome;
 
 class BenchHull : public ::testing::Test {
 protected:
@@ -29,19 +28,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    // Runs orvex in the scratch folder with stdout and stderr captured together.
+    // Runs orvex in the scratch folder.
     Outcome Orvex(const std::string& arguments) const {
-        const std::string command =
-            "cd '" + folder.string() + "' && " + std::string(ORVEX_BIN_DIR) + "/orvex " + arguments + " 2>&1";
-        Outcome run;
-        std::FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return run;
-        char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-        const int status = pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
+        return orvex::clitest::Orvex(arguments, folder.string());
     }
 
     int Rows(const std::string& name, const std::regex& row) const {

@@ -13,27 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/RunOrvex.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-};
-
-Outcome Orvex(const std::string& arguments) {
-    const std::string command = std::string(ORVEX_BIN_DIR) + "/orvex " + arguments + " 2>&1";
-    Outcome run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using orvex::clitest::Orvex;
+using orvex::clitest::Outcome;
 
 std::vector<std::vector<double>> Rows(const fs::path& path) {
     std::ifstream in(path);

@@ -13,29 +13,14 @@
 
 #include "mesh/StlFormat.h"
 #include "mesh/StlSynth.h"
+#include "tests/cli/RunOrvex.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-};
-
-// Runs orvex with stdout captured and stderr folded into it.
-Outcome Orvex(const std::string& arguments) {
-    const std::string command = std::string(ORVEX_BIN_DIR) + "/orvex " + arguments + " 2>&1";
-    Outcome run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using orvex::clitest::Orvex;
+using orvex::clitest::Outcome;
 
 void Write_File(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));

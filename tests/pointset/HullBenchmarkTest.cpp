@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "pointset/GeneralNumber.h"
+#include "geometry/GeneralNumber.h"
 #include "pointset/HullBenchmark.h"
 
 namespace orvex {

@@ -12,6 +12,7 @@
 #include "geometry/Random.h"
 #include "mesh/UniOb.h"
 #include "pointset/PointList.h"
+#include "tests/pointset/HullTestSupport.h"
 #include "tests/support/TestMeshes.h"
 
 namespace orvex {
@@ -37,14 +38,7 @@ double Norm(const Point& p) {
     return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
 }
 
-VEC_LIST* Add(POINT_LIST& set, float x, float y, float z) {
-    VEC_LIST* node = set.NewPoint(3);
-    node->values[0] = x;
-    node->values[1] = y;
-    node->values[2] = z;
-    set.InsertFront(node);
-    return node;
-}
+using hulltest::Add;
 
 // ---- The list and its pools -------------------------------------------------------------------
 

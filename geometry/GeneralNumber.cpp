@@ -1,4 +1,4 @@
-#include "pointset/GeneralNumber.h"
+#include "geometry/GeneralNumber.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,15 +7,12 @@
 
 namespace orvex {
 
-namespace {
-constexpr int kExponentDigits = 2;
-}
-
-std::string General_Number(double value, int significant) {
+std::string General_Number(double value, int significant, int exponentDigits, int lowestFixed) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
     if (value == 0.0) return "0";
     significant = std::clamp(significant, 1, 18);
+    exponentDigits = std::clamp(exponentDigits, 0, 4);
 
     // Eighteen digits of the binary value, then rounded to `significant` in decimal, so 2.5 at one
     // digit is 3 (printf would give the even 2). The layout follows the rounded value: 999.6 at
@@ -45,8 +42,8 @@ std::string General_Number(double value, int significant) {
     const int count = static_cast<int>(digits.size());
 
     std::string text = value < 0 ? "-" : "";
-    // At least 0.00001 means at most four zeros after the point: 0.1 x 10^-4.
-    if (exponent <= significant && exponent >= -4) {
+    // An exponent of -4 means four zeros after the point: 0.1 x 10^-4.
+    if (exponent <= significant && exponent >= lowestFixed) {
         if (exponent <= 0) {
             text += "0." + std::string(static_cast<std::size_t>(-exponent), '0') + digits;
         } else if (count <= exponent) {
@@ -61,7 +58,7 @@ std::string General_Number(double value, int significant) {
     if (count > 1) text += '.' + digits.substr(1);
     const int shown = exponent - 1;
     char tail[16];
-    std::snprintf(tail, sizeof tail, "E%s%0*d", shown < 0 ? "-" : "", kExponentDigits, std::abs(shown));
+    std::snprintf(tail, sizeof tail, "E%s%0*d", shown < 0 ? "-" : "", exponentDigits, std::abs(shown));
     return text + tail;
 }
 
