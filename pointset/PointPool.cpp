@@ -46,11 +46,18 @@ PointPool::Chunk& PointPool::growChunk(int kind) {
 }
 
 int PointPool::kindOf(const float* values) const {
+    // Points deleted one after another mostly lie in the same chunk: try the last one first.
+    if (lastRange_ < ranges_.size()) {
+        const ArrayRange& last = ranges_[lastRange_];
+        if (values >= last.begin && values < last.end) return last.kind;
+    }
     auto at = std::upper_bound(ranges_.begin(), ranges_.end(), values,
                                [](const float* p, const ArrayRange& r) { return p < r.begin; });
     if (at == ranges_.begin()) return -1;
     --at;
-    return values < at->end ? at->kind : -1;
+    if (!(values < at->end)) return -1;
+    lastRange_ = std::size_t(at - ranges_.begin());
+    return at->kind;
 }
 
 VEC_LIST* PointPool::New(unsigned floats) {

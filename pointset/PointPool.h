@@ -55,6 +55,7 @@ private:
 
     std::vector<Chunk> chunks_[kKinds];
     std::vector<ArrayRange> ranges_;  // sorted by begin
+    mutable std::size_t lastRange_ = 0;
     VEC_LIST* free_[kKinds] = {nullptr, nullptr};
     std::size_t live_ = 0;
     std::size_t reservedBytes_ = 0;
