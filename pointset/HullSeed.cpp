@@ -70,6 +70,7 @@ Status HullRun::Begin(bool scores) {
     // One walk over the list checks the points, gathers them in list order for the first fill and,
     // for the quick hulls, keeps each score's eight best positions (by score, then list order).
     pending_.clear();
+    pending_.reserve(set.LivePoints());  // exactly once, not doubling through ten million
     pendingFrom_ = 0;
     for (Leaders& l : leaders_) l.size = 0;
     bool finite = true;

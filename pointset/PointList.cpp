@@ -19,6 +19,10 @@ void POINT_LIST::DeletePoint(VEC_LIST* node) {
     pointPool_->Delete(node);
 }
 
+std::size_t POINT_LIST::LivePoints() const {
+    return pointPool_->Live();
+}
+
 CON_FACE_LIST_VEC* POINT_LIST::NewFace() {
     return facePool_->New();
 }

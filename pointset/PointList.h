@@ -79,6 +79,7 @@ public:
     // Node management: every point node and face of this set comes from and returns to its pools.
     VEC_LIST* NewPoint(unsigned floats);  // 3 or 6; values uninitialised, flag 0, next null
     void DeletePoint(VEC_LIST* node);
+    std::size_t LivePoints() const;  // nodes taken from the pool and not deleted: at least Count(0)
     CON_FACE_LIST_VEC* NewFace();  // default-initialised face
     void DeleteFace(CON_FACE_LIST_VEC* face);
     // Links a new node directly after the sentinel.
