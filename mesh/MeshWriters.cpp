@@ -3,6 +3,7 @@
 #include "mesh/MeshWriters.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -138,27 +139,77 @@ Status Write_Face_Array(const UniOb& mesh, const std::string& name) {
     return file.Commit();
 }
 
+namespace {
+
+// Text built in a buffer and handed to the file in large blocks. Numbers go through to_chars,
+// which gives printf's "%f" and "%d" text exactly, without its per-call parsing and locale.
+class TextBlocks {
+public:
+    explicit TextBlocks(AtomicFile& file) : file_(file) { buffer_.reserve(kBlock + 256); }
+    ~TextBlocks() { Flush(); }
+    TextBlocks& operator<<(const char* text) {
+        buffer_.append(text);
+        return Spill();
+    }
+    TextBlocks& Fixed6(float value) {
+        char digits[64];
+        const auto end =
+            std::to_chars(digits, digits + sizeof digits, double(value), std::chars_format::fixed, 6);
+        buffer_.append(digits, end.ptr);
+        return Spill();
+    }
+    TextBlocks& Int(long long value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value);
+        buffer_.append(digits, end.ptr);
+        return Spill();
+    }
+    void Flush() {
+        if (!buffer_.empty()) file_.Write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t(1) << 20;
+    TextBlocks& Spill() {
+        if (buffer_.size() >= kBlock) Flush();
+        return *this;
+    }
+    AtomicFile& file_;
+    std::string buffer_;
+};
+
+}  // namespace
+
 Status Write_C_Arrays(const UniOb& mesh, const std::string& name) {
     if (mesh.IsEmpty()) return Nothing_Written(name);
     AtomicFile file;
     if (Status s = file.Open(name); !s) return s;
     const unsigned V = mesh.Vertex_Count, F = mesh.Face_Count;
     auto ending = [](unsigned i, unsigned count) { return i + 1 < count ? "},\n" : "}\n};\n"; };
-
-    file.Printf("float car_vertex[%u][3]={\n", V);
-    for (unsigned v = 0; v < V && !file.Failed(); ++v) {
-        const Vec3& p = mesh.Vertex_Pos[v];
-        file.Printf("{%f,%f,%f%s", p.x, p.y, p.z, ending(v, V));
-    }
-    file.Printf("int car_face[%u][3]={\n", F);
-    for (unsigned f = 0; f < F && !file.Failed(); ++f) {
-        const FaceIndex& t = mesh.Face_Index[f];
-        file.Printf("{%d,%d,%d%s", t[0], t[1], t[2], ending(f, F));
-    }
-    file.Printf("float car_face_normal[%u][3]={\n", F);
-    for (unsigned f = 0; f < F && !file.Failed(); ++f) {
-        const Vec3& n = mesh.Face_Normal[f];
-        file.Printf("{%f,%f,%f%s", n.x, n.y, n.z, ending(f, F));
+    {
+        TextBlocks out(file);
+        auto triple = [&](const Vec3& p, const char* end) {
+            out << "{";
+            out.Fixed6(p.x) << ",";
+            out.Fixed6(p.y) << ",";
+            out.Fixed6(p.z) << end;
+        };
+        out << "float car_vertex[";
+        out.Int(V) << "][3]={\n";
+        for (unsigned v = 0; v < V && !file.Failed(); ++v) triple(mesh.Vertex_Pos[v], ending(v, V));
+        out << "int car_face[";
+        out.Int(F) << "][3]={\n";
+        for (unsigned f = 0; f < F && !file.Failed(); ++f) {
+            const FaceIndex& t = mesh.Face_Index[f];
+            out << "{";
+            out.Int(t[0]) << ",";
+            out.Int(t[1]) << ",";
+            out.Int(t[2]) << ending(f, F);
+        }
+        out << "float car_face_normal[";
+        out.Int(F) << "][3]={\n";
+        for (unsigned f = 0; f < F && !file.Failed(); ++f) triple(mesh.Face_Normal[f], ending(f, F));
     }
     return file.Commit();
 }

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -134,6 +137,60 @@ TEST_F(Writers, CArraysOfOneFaceHaveNoTrailingCommas) {
               "{0,1,2}\n};\n"
               "float car_face_normal[1][3]={\n"
               "{0.000000,0.000000,1.000000}\n};\n");
+}
+
+TEST_F(Writers, CArraysHaveTheTextOfPrintf) {
+    // Halfway cases (0.0078125 is exact in binary), signs, zeros, large and tiny values, and
+    // non-numbers: every number must read as "%f" and "%d" write it.
+    const std::vector<float> awkward = {0.0078125f,
+                                        -0.0078125f,
+                                        1.0078125f,
+                                        2.5e-7f,
+                                        -0.0f,
+                                        0.0f,
+                                        123456.789f,
+                                        -3.4e38f,
+                                        1e-30f,
+                                        0.1f,
+                                        999999.9f,
+                                        std::numeric_limits<float>::quiet_NaN(),
+                                        -std::numeric_limits<float>::quiet_NaN(),
+                                        std::numeric_limits<float>::infinity()};
+    UniOb mesh;
+    test::Make_Sphere(mesh, 3.0f, 2);
+    test::Finish_Mesh(mesh);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> spread(-2000.0f, 2000.0f);
+    for (unsigned v = 0; v < mesh.Vertex_Count; ++v)
+        mesh.Vertex_Pos[v] = {spread(random), spread(random), spread(random)};
+    for (std::size_t i = 0; i < awkward.size(); ++i)
+        mesh.Vertex_Pos[i] = {awkward[i], -awkward[i], awkward[i] * 3};
+    for (std::size_t i = 0; i < awkward.size(); ++i) mesh.Face_Normal[i].y = awkward[i];
+    ASSERT_TRUE(Write_C_Arrays(mesh, In("c.txt")));
+
+    std::string expected;
+    char line[256];
+    auto add = [&](const char* format, auto... values) {
+        std::snprintf(line, sizeof line, format, values...);
+        expected += line;
+    };
+    const unsigned V = mesh.Vertex_Count, F = mesh.Face_Count;
+    add("float car_vertex[%u][3]={\n", V);
+    for (unsigned v = 0; v < V; ++v) {
+        const Vec3& p = mesh.Vertex_Pos[v];
+        add("{%f,%f,%f%s", p.x, p.y, p.z, v + 1 < V ? "},\n" : "}\n};\n");
+    }
+    add("int car_face[%u][3]={\n", F);
+    for (unsigned f = 0; f < F; ++f) {
+        const FaceIndex& t = mesh.Face_Index[f];
+        add("{%d,%d,%d%s", t[0], t[1], t[2], f + 1 < F ? "},\n" : "}\n};\n");
+    }
+    add("float car_face_normal[%u][3]={\n", F);
+    for (unsigned f = 0; f < F; ++f) {
+        const Vec3& n = mesh.Face_Normal[f];
+        add("{%f,%f,%f%s", n.x, n.y, n.z, f + 1 < F ? "},\n" : "}\n};\n");
+    }
+    EXPECT_EQ(Slurp(In("c.txt")), expected);
 }
 
 TEST_F(Writers, FaceArrayLayout) {
