@@ -77,7 +77,27 @@ def torus(big, small, n, m):
     return tris
 
 
+def bowl(radius, rings, segments):
+    """The lower half of a sphere, open at the top: its rim is one loop of boundary edges."""
+    def p(i, j):
+        if i == rings:
+            return (0.0, 0.0, -radius)
+        theta = math.pi / 2 + (math.pi / 2) * i / rings
+        phi = 2 * math.pi * (j % segments) / segments
+        z = 0.0 if i == 0 else radius * math.cos(theta)  # the rim lies exactly in z = 0
+        return (radius * math.sin(theta) * math.cos(phi), radius * math.sin(theta) * math.sin(phi), z)
+    tris = []
+    for i in range(rings):
+        for j in range(segments):
+            a, b, c, d = p(i, j), p(i + 1, j), p(i + 1, j + 1), p(i, j + 1)
+            tris.append((a, b, d))
+            if i < rings - 1:
+                tris.append((b, c, d))
+    return tris
+
+
 if __name__ == "__main__":
     write_stl("cube.stl", cube(2.0))
     write_stl("sphere.stl", uv_sphere(10.0, 48, 96))
     write_stl("torus.stl", torus(20.0, 6.0, 96, 48))
+    write_stl("bowl.stl", bowl(15.0, 24, 96))
