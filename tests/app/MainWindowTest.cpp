@@ -109,7 +109,8 @@ private slots:
         AppHarness::idleFor();  // a real event loop going idle, not a direct call
         QCOMPARE(app.window().View.Camera_Distance, 1000.0f);
         QCOMPARE(app.inspector().Command, 0);
-        QVERIFY(app.window().Panel_Text(1).endsWith(" fps. "));
+        // On a loaded machine the window may be exposed only later; its frame follows then.
+        QTRY_VERIFY(app.window().Panel_Text(1).endsWith(" fps. "));
     }
 
     void menuBarHoldsEveryMenuInOrder() {

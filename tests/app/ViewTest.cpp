@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(app.window().Panel_Text(1), QString("no frame"));
         QVERIFY(app.window().View.Model_Matrix == before);
         post(app, 2);  // redraw only
-        QVERIFY(app.window().Panel_Text(1).endsWith(" fps. "));
+        QTRY_VERIFY(app.window().Panel_Text(1).endsWith(" fps. "));
     }
 
     void cameraDistanceAndProjectionCommands() {
@@ -243,6 +243,9 @@ private slots:
         AppHarness::idleFor();
         app.window().Set_Panel_Text(1, "none");
         app.window().Command_Action("ToolButton13")->trigger();
+        // The frame is drawn at once when the window is exposed; on a loaded machine that can come
+        // a little later, and the frame with it.
+        QTRY_VERIFY(app.window().Panel_Text(1) != "none");
         const QString text = app.window().Panel_Text(1);
         QVERIFY2(text == " >60 fps. " || QRegularExpression("^ \\d+\\.\\d fps\\. $").match(text).hasMatch(),
                  qPrintable(text));
