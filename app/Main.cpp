@@ -13,6 +13,7 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
+#include <clocale>
 #include <vector>
 
 #include "app/GLView.h"
@@ -52,6 +53,9 @@ const char* const kPanelTexts[TMyGL::kPanelCount] = {"Ready", "redraw", "(X,Y)",
 }  // namespace
 
 TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
+    // Qt takes the user's locale for the C library too; the files written with printf and read
+    // with strtod must keep the decimal point whatever the desktop's language.
+    std::setlocale(LC_NUMERIC, "C");
     // 1. The form from its design.
     setObjectName(QStringLiteral("MyGL"));
     setWindowTitle(QStringLiteral("Orvex Vision"));

@@ -338,8 +338,15 @@ std::uint32_t HullRun::NewSet() {
 }
 
 void HullRun::ReleaseSet(std::uint32_t index) {
-    sets_[index].front.clear();
-    sets_[index].back.clear();
+    // Small arrays are kept for the next set; large ones go back, or a run that keeps millions of
+    // points outside for long (the incremental hull) would hold every array it ever grew.
+    constexpr std::size_t kKeep = 4096;
+    for (std::vector<VEC_LIST*>* part : {&sets_[index].front, &sets_[index].back}) {
+        if (part->capacity() > kKeep)
+            std::vector<VEC_LIST*>().swap(*part);
+        else
+            part->clear();
+    }
     freeSets_.push_back(index);
 }
 

@@ -9,6 +9,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QtTest/QtTest>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
 
 #include "AppTestSupport.h"
 
@@ -44,6 +47,16 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void filesKeepTheDecimalPointWhateverTheLocale() {
+        // As the desktop leaves it: the user's own locale (German here, where it is installed).
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) std::setlocale(LC_NUMERIC, "");
+        orvex::TMyGL window;
+        char text[32];
+        std::snprintf(text, sizeof text, "%f", 0.5);
+        QCOMPARE(QString(text), QString("0.500000"));
+        QCOMPARE(std::strtod("2.5", nullptr), 2.5);
+    }
+
     void opensMaximisedWithTitleAndReadyStatus() {
         orvex::Forms forms;
         forms.MyGL.showMaximized();
