@@ -39,7 +39,8 @@ private:
 
 const char* Stl_Bench_Kind_Name(StlBenchKind kind);
 
-// VmHWM of this process in MB (0 when unknown), and its reset (false when the kernel refuses).
+// VmHWM of this process in MB (0 when unknown), and its reset to what is resident now, after the
+// allocator gave back what it holds free (false when the kernel refuses).
 double Peak_Memory_MB();
 bool Reset_Peak_Memory();
 
