@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "mesh/StlBenchFiles.h"
+#include "geometry/PeakMemory.h"
 #include "volume/CtSynth.h"
 #include "volume/CtVolume.h"
 

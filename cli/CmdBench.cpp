@@ -111,10 +111,7 @@ int Run_Bench_Stl(const BenchOptions& options) {
 }  // namespace
 
 void Add_Bench_Command(CLI::App& app, RunState& state) {
-    // Other benchmark families may register under "bench" too: share the group.
-    const auto existing = app.get_subcommands([](CLI::App* sub) { return sub->get_name() == "bench"; });
-    CLI::App* bench = existing.empty() ? app.add_subcommand("bench", "Benchmarks") : existing.front();
-    bench->require_subcommand(1);
+    CLI::App* bench = Bench_Group(app);
     auto options = std::make_shared<BenchOptions>();
     CLI::App* stl = bench->add_subcommand(
         "stl",

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "geometry/PeakMemory.h"
 #include "geometry/Random.h"
-#include "mesh/StlBenchFiles.h"
 #include "pointset/HullBenchmark.h"
 
 extern char** environ;
@@ -284,9 +284,7 @@ int Run_Compare(const HullBenchOptions& options) {
 
 void Add_Bench_Hull_Command(CLI::App& app, RunState& state) {
     // "bench" is shared with the other benchmark families.
-    const auto existing = app.get_subcommands([](CLI::App* sub) { return sub->get_name() == "bench"; });
-    CLI::App* bench = existing.empty() ? app.add_subcommand("bench", "Benchmarks") : existing.front();
-    bench->require_subcommand(1);
+    CLI::App* bench = Bench_Group(app);
     auto options = std::make_shared<HullBenchOptions>();
     CLI::App* hull = bench->add_subcommand("hull",
                                            "Convex hulls: the density and size routines of the Run menu "

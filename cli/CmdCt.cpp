@@ -17,7 +17,7 @@
 
 #include "cli/Commands.h"
 #include "geometry/Clock.h"
-#include "mesh/StlBenchFiles.h"
+#include "geometry/PeakMemory.h"
 #include "mesh/StlFormat.h"
 #include "volume/CtSynth.h"
 #include "volume/CtVolume.h"
@@ -186,9 +186,7 @@ void Add_Ct_Command(CLI::App& app, RunState& state) {
         state.exitCode = Run_Ct(*options);
     });
 
-    const auto existing = app.get_subcommands([](CLI::App* sub) { return sub->get_name() == "bench"; });
-    CLI::App* bench = existing.empty() ? app.add_subcommand("bench", "Benchmarks") : existing.front();
-    bench->require_subcommand(1);
+    CLI::App* bench = Bench_Group(app);
     auto benchOptions = std::make_shared<CtBenchOptions>();
     CLI::App* benchCt = bench->add_subcommand(
         "ct",

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "pointset/HullBenchmark.h"
 #include "pointset/HullValidator.h"
 #include "pointset/PointList.h"
 
@@ -53,13 +54,10 @@ int Run_Hull(const HullOptions& options) {
     if (!read) return Fail(read.message);
 
     const std::vector<Vec3> input = options.validate ? Capture_Points(set) : std::vector<Vec3>{};
-    Status hull;
-    if (options.algorithm == "best")
-        hull = set.QuickHullBest();
-    else if (options.algorithm == "special")
-        hull = set.QuickHullSpecial();
-    else
-        hull = set.IncrementalHull();
+    const HullAlgorithm algorithm = options.algorithm == "best"      ? HullAlgorithm::Best
+                                    : options.algorithm == "special" ? HullAlgorithm::Special
+                                                                     : HullAlgorithm::Incremental;
+    const Status hull = Run_Hull_Algorithm(set, algorithm);
     if (!hull) return Fail(options.input + ": " + hull.message);
 
     std::printf("counters:");

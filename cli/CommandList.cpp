@@ -11,4 +11,12 @@ void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Hull_Command(app, state);
 }
 
+CLI::App* Bench_Group(CLI::App& app) {
+    const auto existing = app.get_subcommands([](CLI::App* sub) { return sub->get_name() == "bench"; });
+    if (!existing.empty()) return existing.front();
+    CLI::App* bench = app.add_subcommand("bench", "Benchmarks");
+    bench->require_subcommand(1);
+    return bench;
+}
+
 }  // namespace orvex::cli

@@ -12,6 +12,8 @@ struct RunState {
 
 // Registers every subcommand; defined in CommandList.cpp, one line per command file.
 void Add_All_Commands(CLI::App& app, RunState& state);
+// The "bench" group every benchmark family registers under, made on first use (CommandList.cpp).
+CLI::App* Bench_Group(CLI::App& app);
 
 // orvex info FILE.stl: what a load shows, and the mesh writers on request (CmdInfo.cpp).
 void Add_Info_Command(CLI::App& app, RunState& state);

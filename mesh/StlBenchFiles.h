@@ -3,11 +3,11 @@
 // N facets in row order and shuffled, the same at radius 1 (where corners near the poles come
 // within the tolerance, so the merging tree is really built), and a big row-ordered sphere.
 // They are made on first use in a private temporary folder, removed with the object.
-// Also the process's peak resident memory, for the memory figure of a loaded mesh.
 
 #include <cstdint>
 #include <string>
 
+#include "geometry/PeakMemory.h"
 #include "geometry/Status.h"
 #include "mesh/StlSynth.h"
 
@@ -38,10 +38,5 @@ private:
 };
 
 const char* Stl_Bench_Kind_Name(StlBenchKind kind);
-
-// VmHWM of this process in MB (0 when unknown), and its reset to what is resident now, after the
-// allocator gave back what it holds free (false when the kernel refuses).
-double Peak_Memory_MB();
-bool Reset_Peak_Memory();
 
 }  // namespace orvex
