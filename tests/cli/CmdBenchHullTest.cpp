@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/cli/RunOrvex.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ using orvex::clitest::Outcome;
 
 class BenchHull : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::path(::testing::TempDir()) / ("orvex_bench_hull_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // Runs orvex in the scratch folder.
     Outcome Orvex(const std::string& arguments) const {
         return orvex::clitest::Orvex(arguments, folder.string());
@@ -40,7 +35,8 @@ protected:
         return rows;
     }
 
-    fs::path folder;
+    orvex::test::ScratchFolder scratch_{"orvex_bench_hull"};
+    fs::path folder = scratch_.Path();
 };
 
 const std::regex kDensityRow(R"([\d.]+\t[\d.]+\t[\d.]+\t[\d.]+\t\t\t[\d.]+\t[\d.]+\t[\d.]+\t[\d.]+)");

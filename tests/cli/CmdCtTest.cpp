@@ -14,6 +14,7 @@
 
 #include "mesh/StlFormat.h"
 #include "tests/cli/RunOrvex.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
 
@@ -54,13 +55,11 @@ std::uint32_t Count_At_80(const std::string& path) {
 class OrvexCt : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::path(::testing::TempDir()) / ("orvex_ct_cli_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
         volume = (folder / "block.ct").string();
         std::ofstream(volume, std::ios::binary) << Block_Volume();
     }
-    void TearDown() override { fs::remove_all(folder); }
-    fs::path folder;
+    orvex::test::ScratchFolder scratch_{"orvex_ct_cli"};
+    fs::path folder = scratch_.Path();
     std::string volume;
 };
 

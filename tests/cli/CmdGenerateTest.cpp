@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/cli/RunOrvex.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
 
@@ -38,13 +39,8 @@ std::vector<std::vector<double>> Rows(const fs::path& path) {
 
 class Generate : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("orvex_generate_" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-    fs::path folder_;
+    std::string Path(const std::string& name) const { return scratch_.File(name); }
+    orvex::test::ScratchFolder scratch_{"orvex_generate"};
 };
 
 TEST_F(Generate, OnSphereFileHoldsPointsAtTheRadius) {

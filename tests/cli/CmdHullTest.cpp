@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tests/cli/RunOrvex.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
 
@@ -22,17 +23,13 @@ using orvex::clitest::Outcome;
 
 class Hull : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("orvex_hull_" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
     std::string Write(const std::string& name, const std::string& text) const {
         const std::string path = (folder_ / name).string();
         std::ofstream(path) << text;
         return path;
     }
-    fs::path folder_;
+    orvex::test::ScratchFolder scratch_{"orvex_hull"};
+    fs::path folder_ = scratch_.Path();
 };
 
 TEST_F(Hull, PrintsCountersVerticesFacesAndVolume) {

@@ -14,6 +14,7 @@
 #include "mesh/StlFormat.h"
 #include "mesh/StlSynth.h"
 #include "tests/cli/RunOrvex.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
 
@@ -51,13 +52,11 @@ std::string Cube_Stl() {
 class OrvexInfo : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::path(::testing::TempDir()) / ("orvex_cli_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
         cube = (folder / "cube.stl").string();
         Write_File(cube, Cube_Stl());
     }
-    void TearDown() override { fs::remove_all(folder); }
-    fs::path folder;
+    orvex::test::ScratchFolder scratch_{"orvex_cli"};
+    fs::path folder = scratch_.Path();
     std::string cube;
 };
 

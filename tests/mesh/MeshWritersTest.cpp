@@ -16,6 +16,7 @@
 #include "mesh/MeshWriters.h"
 #include "mesh/StlFormat.h"
 #include "mesh/StlReader.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/TestMeshes.h"
 
 namespace orvex {
@@ -46,13 +47,9 @@ StlFacet Record(const std::string& bytes, std::size_t k) {
 
 class Writers : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::path(::testing::TempDir()) / ("orvex_writers_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
     std::string In(const char* name) const { return (folder / name).string(); }
-    fs::path folder;
+    test::ScratchFolder scratch_{"orvex_writers"};
+    fs::path folder = scratch_.Path();
 };
 
 TEST_F(Writers, StlOfAListHoldsEveryMeshWithItsOwnVertices) {

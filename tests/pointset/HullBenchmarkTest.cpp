@@ -14,6 +14,7 @@
 
 #include "geometry/GeneralNumber.h"
 #include "pointset/HullBenchmark.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace orvex {
 namespace {
@@ -45,16 +46,9 @@ class InScratchFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         previous_ = fs::current_path();
-        folder_ = fs::path(::testing::TempDir()) /
-                  ("orvex_hull_bench_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
         fs::current_path(folder_);
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
 
     // Hooks that keep everything the routine reports.
     HullBenchmarkHooks Recording() {
@@ -70,7 +64,8 @@ protected:
     std::vector<std::pair<std::string, int>> texts;
     std::vector<unsigned> generatedCounts;
     int repaints = 0;
-    fs::path folder_;
+    test::ScratchFolder scratch_{"orvex_hull_bench"};
+    fs::path folder_ = scratch_.Path();
 
 private:
     fs::path previous_;

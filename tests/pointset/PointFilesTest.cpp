@@ -17,6 +17,7 @@
 
 #include "geometry/Vec3.h"
 #include "pointset/PointList.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace orvex {
 namespace {
@@ -42,15 +43,6 @@ void Add(POINT_LIST& set, std::initializer_list<float> values) {
 
 class PointFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("orvex_pointfiles_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
     std::string Write(const std::string& name, const std::string& text) const {
         std::ofstream(Path(name), std::ios::binary) << text;
@@ -63,7 +55,8 @@ protected:
         return text.str();
     }
 
-    fs::path folder_;
+    test::ScratchFolder scratch_{"orvex_pointfiles"};
+    fs::path folder_ = scratch_.Path();
 };
 
 // ---- Round trips and exact texts ----------------------------------------------------------------

@@ -19,29 +19,12 @@
 #include <vector>
 
 #include "mesh/StlFormat.h"
+#include "tests/support/ScratchFolder.h"
 #include "volume/CtVolume.h"
 
 namespace orvex::test {
 
 namespace fs = std::filesystem;
-
-// A folder of its own per test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::temp_directory_path() / ("orvex_volume_" + std::to_string(::getpid()) + "_" +
-                                             info->test_suite_name() + "_" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ScratchFolder() { fs::remove_all(path_); }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 inline void Put_U16(std::string& bytes, std::uint16_t value) {
     bytes.push_back(char(value & 0xFF));
