@@ -16,6 +16,7 @@
 
 #include "app/LocalPath.h"
 #include "app/Main.h"
+#include "app/NameFilters.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
 #include "mesh/MeshWriters.h"
@@ -45,15 +46,6 @@ constexpr int kOpenFilterCount = static_cast<int>(std::size(kOpenFilters));
 // Every STL open leaves the mesh as C arrays in this file of the working folder.
 constexpr const char* kCArrayDumpFile = "test.txt";
 
-QStringList Open_Filter_List() {
-    QStringList filters;
-    for (const OpenFilter& filter : kOpenFilters) {
-        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.description),
-                                                 QLatin1String(filter.pattern));
-    }
-    return filters;
-}
-
 int Kind_Of_Filter(int filterIndex) {
     return filterIndex >= 1 && filterIndex <= kOpenFilterCount ? kOpenFilters[filterIndex - 1].kind : 3;
 }
@@ -70,7 +62,7 @@ QString Kind_Name(int kind) {
 
 std::optional<OpenChoice> TMyGL::runOpenDialog(int filterIndex, bool multiSelect) {
     QFileDialog dialog(this, QStringLiteral("Open"));
-    const QStringList filters = Open_Filter_List();
+    const QStringList filters = Name_Filters(kOpenFilters);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(filterIndex - 1, filters[2]));
     dialog.setFileMode(multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

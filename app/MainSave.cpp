@@ -11,6 +11,7 @@
 
 #include "app/LocalPath.h"
 #include "app/Main.h"
+#include "app/NameFilters.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
 #include "mesh/MeshWriters.h"
@@ -42,15 +43,6 @@ constexpr SaveFilter kSaveFilters[] = {
     {"Point Clouds with Color", "*.xyc", true},
 };
 constexpr int kSaveFilterCount = static_cast<int>(std::size(kSaveFilters));
-
-QStringList Save_Filter_List() {
-    QStringList filters;
-    for (const SaveFilter& filter : kSaveFilters) {
-        filters << QStringLiteral("%1 (%2)").arg(QLatin1String(filter.description),
-                                                 QLatin1String(filter.pattern));
-    }
-    return filters;
-}
 
 // The files an entry writes, derived from the name the dialog returned.
 QStringList Save_Targets(int entry, const QString& name) {
@@ -86,7 +78,7 @@ void TMyGL::installSaveSeams() {
 
 std::optional<SaveChoice> TMyGL::runSaveDialog(int filterIndex) {
     QFileDialog dialog(this, QStringLiteral("Save"));
-    const QStringList filters = Save_Filter_List();
+    const QStringList filters = Name_Filters(kSaveFilters);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(filterIndex - 1, filters[1]));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
