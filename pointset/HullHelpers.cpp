@@ -152,8 +152,9 @@ void SortFacesByKey(Face*& head, Face*& tail) {
 struct HullRun::FillSlot {
     PlaneProbe probe;
     double wide;
-    std::vector<VEC_LIST*> front, back;  // as in OutsideSet
-    VEC_LIST* furthest;
+    std::vector<Entry> front, back;  // as in OutsideSet
+    std::size_t furthest;            // index of the furthest point in front or back
+    bool furthestInFront, hasFurthest;
     float best, threshold;
 };
 
@@ -324,7 +325,9 @@ void HullRun::CloseCone(bool randomKeys) {
     }
 }
 
-HullRun::~HullRun() = default;
+HullRun::~HullRun() {
+    DeleteInside();
+}
 
 std::uint32_t HullRun::NewSet() {
     if (freeSets_.empty()) {
@@ -341,9 +344,9 @@ void HullRun::ReleaseSet(std::uint32_t index) {
     // Small arrays are kept for the next set; large ones go back, or a run that keeps millions of
     // points outside for long (the incremental hull) would hold every array it ever grew.
     constexpr std::size_t kKeep = 4096;
-    for (std::vector<VEC_LIST*>* part : {&sets_[index].front, &sets_[index].back}) {
+    for (std::vector<Entry>* part : {&sets_[index].front, &sets_[index].back}) {
         if (part->capacity() > kKeep)
-            std::vector<VEC_LIST*>().swap(*part);
+            std::vector<Entry>().swap(*part);
         else
             part->clear();
     }
@@ -366,8 +369,16 @@ void HullRun::GatherPending() {
     };
     for (auto piece = spliced_.rbegin(); piece != spliced_.rend(); ++piece) add(*piece);
     if (rest_.set) add(rest_);
-    if (pending_.size() > pendingFrom_)
-        spans_.push_back({pending_.data() + pendingFrom_, std::ptrdiff_t(pending_.size() - pendingFrom_), 1});
+}
+
+void HullRun::DeleteInside() {
+    // Deleting a node writes to it; done at once, every inside point would cost a cache miss of
+    // its own, done here the nodes are met in table order.
+    for (std::size_t word = 0; word < inside_.size(); ++word) {
+        for (std::uint64_t bits = inside_[word]; bits; bits &= bits - 1)
+            set.DeletePoint(nodes_[word * 64 + std::size_t(__builtin_ctzll(bits))]);
+        inside_[word] = 0;
+    }
 }
 
 void HullRun::ReleasePending() {
@@ -375,8 +386,7 @@ void HullRun::ReleasePending() {
     spliced_.clear();
     if (rest_.set) ReleaseSet(rest_.set);
     rest_ = {0, 0};
-    std::vector<VEC_LIST*>().swap(pending_);  // only the first fill reads it: give the memory back
-    pendingFrom_ = 0;
+    pendingFrom_ = nodes_.size();  // the node table is pending for the first fill only
 }
 
 namespace {
@@ -387,19 +397,93 @@ struct PlaneColumns {
     alignas(64) double ox[kWideFaces], oy[kWideFaces], oz[kWideFaces];
     alignas(64) double wide[kWideFaces], dist[kWideFaces];
 };
+thread_local PlaneColumns soa;
 }  // namespace
 
+inline void HullRun::TakePoint(FillSlot& s, const Entry& e, double dist, bool firstFit) {
+    const float stored = float(dist);
+    bool inFront = false;
+    if (!firstFit && stored > s.threshold && !(s.front.empty() && s.back.empty())) {
+        s.front.push_back(e);
+        inFront = true;
+    } else {
+        s.back.push_back(e);
+    }
+    // A point above the plane by less than the rounding of its distance may carry a stored
+    // distance below the starting maximum; it then never becomes the furthest point. (By its
+    // stored distance alone it would not count as outside.)
+    if (!firstFit && stored > s.best) {
+        s.best = stored;
+        s.hasFurthest = true;
+        s.furthestInFront = inFront;
+        s.furthest = inFront ? s.front.size() - 1 : s.back.size() - 1;
+        s.threshold = float(0.66 * stored);
+    }
+}
+
+// Each point is tested against the faces in turn and goes to the first one it lies exactly above;
+// points above none are deleted. Returns the number of point-face tests.
+template <class Source>
+std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
+    FillSlot* const slots = slots_.data();
+    std::uint64_t tests = 0;
+    const std::ptrdiff_t count = source.Count();
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        const Entry& e = source.At(i);
+        const float* v = &e.x;  // x, y, z side by side, for the exact test
+        const double x = e.x, y = e.y, z = e.z;
+        int k = 0;
+        double dist = 0.0;
+        if (n <= kWideFaces) {
+            // Every distance at once, then the faces that may be below none in order: the first
+            // one the point is exactly above takes it, as in the one-by-one loop, without a
+            // hard-to-predict branch per face.
+            std::uint64_t maybe = 0;
+            for (int j = 0; j < n; ++j) {
+                const double dj =
+                    soa.nx[j] * (x - soa.ox[j]) + soa.ny[j] * (y - soa.oy[j]) + soa.nz[j] * (z - soa.oz[j]);
+                soa.dist[j] = dj;
+                maybe |= std::uint64_t(dj >= -soa.wide[j]) << j;
+            }
+            k = n;
+            for (; maybe; maybe &= maybe - 1) {
+                const int j = __builtin_ctzll(maybe);
+                const PlaneProbe& pr = slots[j].probe;
+                if (Above(pr, slots[j].wide, soa.dist[j], x - pr.o[0], y - pr.o[1], z - pr.o[2], v)) {
+                    k = j;
+                    dist = soa.dist[j];
+                    break;
+                }
+            }
+        } else {
+            for (; k < n; ++k) {
+                const PlaneProbe& pr = slots[k].probe;
+                const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+                dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+                if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+            }
+        }
+        if (k == n) {
+            tests += std::uint64_t(n);
+            inside_[e.id >> 6] |= std::uint64_t(1) << (e.id & 63);  // above none of the faces
+            continue;
+        }
+        tests += std::uint64_t(k + 1);
+        TakePoint(slots[k], e, dist, firstFit);
+    }
+    return tests;
+}
+
 void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
-    thread_local PlaneColumns soa;
     GatherPending();
-    if (int(slots_.size()) < n) slots_.resize(n, FillSlot{PlaneProbe{}, 0, {}, {}, nullptr, 0, 0});
+    if (int(slots_.size()) < n) slots_.resize(n, FillSlot{PlaneProbe{}, 0, {}, {}, 0, false, false, 0, 0});
     for (int k = 0; k < n; ++k) {
         FillSlot& s = slots_[k];
         s.probe = PlaneProbe(faces[k]);
         s.wide = s.probe.Bound_Within(largest_);
         s.front.clear();
         s.back.clear();
-        s.furthest = nullptr;
+        s.hasFurthest = false;
         s.best = rule == FillRule::FurthestKeyMaximum ? faces[k]->key : -1.0f;
         s.threshold = threshold_;
     }
@@ -414,70 +498,31 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
     }
     const bool firstFit = rule == FillRule::FirstFit;
     std::uint64_t tests = 0;
-    constexpr std::ptrdiff_t kAhead = 16, kNodesAhead = 32;
     for (const Span& span : spans_) {
-        VEC_LIST* const* at = span.first;
-        const std::ptrdiff_t step = span.step;
-        for (std::ptrdiff_t i = 0; i < span.count; ++i, at += step) {
-            // Nodes well ahead, their coordinates half as far: many loads in flight at once.
-            if (i + kNodesAhead < span.count) __builtin_prefetch(at[kNodesAhead * step]);
-            if (i + kAhead < span.count) __builtin_prefetch(at[kAhead * step]->values);
-            VEC_LIST* q = *at;
-            const float* v = q->values;
-            const double x = v[0], y = v[1], z = v[2];
-            int k = 0;
-            double dist = 0.0;
-            if (n <= kWideFaces) {
-                // Every distance at once (the loop vectorises), then the faces that may be below
-                // none in order: the first one the point is exactly above takes it, as in the
-                // one-by-one loop, without a hard-to-predict branch per face.
-                std::uint64_t maybe = 0;
-                for (int j = 0; j < n; ++j) {
-                    const double dj = soa.nx[j] * (x - soa.ox[j]) + soa.ny[j] * (y - soa.oy[j]) +
-                                      soa.nz[j] * (z - soa.oz[j]);
-                    soa.dist[j] = dj;
-                    maybe |= std::uint64_t(dj >= -soa.wide[j]) << j;
-                }
-                k = n;
-                for (; maybe; maybe &= maybe - 1) {
-                    const int j = __builtin_ctzll(maybe);
-                    const PlaneProbe& pr = slots[j].probe;
-                    const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
-                    if (Above(pr, slots[j].wide, soa.dist[j], d0, d1, d2, v)) {
-                        k = j;
-                        dist = soa.dist[j];
-                        break;
-                    }
-                }
-            } else {
-                for (; k < n; ++k) {
-                    const PlaneProbe& pr = slots[k].probe;
-                    const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
-                    dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
-                    if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
-                }
+        struct {
+            const Entry* first;
+            std::ptrdiff_t count, step;
+            std::ptrdiff_t Count() const { return count; }
+            const Entry& At(std::ptrdiff_t i) const { return first[i * step]; }
+        } source{span.first, span.count, span.step};
+        tests += FillFrom(source, n, firstFit);
+    }
+    if (nodes_.size() > pendingFrom_) {
+        // The first fill: the points straight from their nodes, in list order.
+        struct {
+            VEC_LIST* const* nodes;
+            std::ptrdiff_t count;
+            mutable Entry made;
+            std::ptrdiff_t Count() const { return count; }
+            const Entry& At(std::ptrdiff_t i) const {
+                if (i + 16 < count) __builtin_prefetch(nodes[i + 16]->values);
+                const float* v = nodes[i]->values;
+                made = {v[0], v[1], v[2], std::uint32_t(&nodes[i] - base)};
+                return made;
             }
-            if (k == n) {
-                tests += std::uint64_t(n);
-                set.DeletePoint(q);  // above none of the faces: inside
-                continue;
-            }
-            tests += std::uint64_t(k + 1);
-            FillSlot& s = slots[k];
-            const float stored = float(dist);
-            if (!firstFit && stored > s.threshold && !(s.front.empty() && s.back.empty()))
-                s.front.push_back(q);
-            else
-                s.back.push_back(q);
-            // A point above the plane by less than the rounding of its distance may carry a
-            // stored distance below the starting maximum; it then never becomes the furthest
-            // point. (By its stored distance alone it would not count as outside.)
-            if (!firstFit && stored > s.best) {
-                s.best = stored;
-                s.furthest = q;
-                s.threshold = float(0.66 * stored);
-            }
-        }
+            VEC_LIST* const* base;
+        } source{nodes_.data() + pendingFrom_, std::ptrdiff_t(nodes_.size() - pendingFrom_), {}, nodes_.data()};
+        tests += FillFrom(source, n, firstFit);
     }
     ReleasePending();
     c[8] += std::uint32_t(n);
@@ -493,12 +538,14 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
         OutsideSet& entries = sets_[index];
         std::swap(entries.front, s.front);  // the slot keeps the released set's storage
         std::swap(entries.back, s.back);
-        VEC_LIST* first = entries.front.empty() ? entries.back.front() : entries.front.back();
-        VEC_LIST* last = entries.back.empty() ? entries.front.front() : entries.back.back();
-        if (s.furthest) std::swap(first->values, s.furthest->values);
-        first->tag = std::int32_t(index);
-        f->outsideHead = first;
-        f->outsideTail = last;
+        Entry& first = entries.front.empty() ? entries.back.front() : entries.front.back();
+        const Entry& last = entries.back.empty() ? entries.front.front() : entries.back.back();
+        // The furthest point moves to the front, the first one takes its place.
+        if (s.hasFurthest) std::swap(first, (s.furthestInFront ? entries.front : entries.back)[s.furthest]);
+        VEC_LIST* head = nodes_[first.id];
+        head->tag = std::int32_t(index);
+        f->outsideHead = head;
+        f->outsideTail = nodes_[last.id];
     }
 }
 
@@ -515,6 +562,7 @@ std::vector<Face*>& HullRun::TakeNewFaces() {
 }
 
 Status HullRun::Finish() {
+    DeleteInside();
     c[1] = set.Count(0);
     c[2] = set.Count(1);
     for (Face* f = set.hull.next; f; f = f->next) {
@@ -559,9 +607,11 @@ Status HullRun::Fail(std::vector<Face*> faceLists, const std::string& why) {
             f = next;
         }
     }
+    DeleteInside();
     GatherPending();
     for (const Span& span : spans_)
-        for (std::ptrdiff_t i = 0; i < span.count; ++i) set.InsertFront(span.first[i * span.step]);
+        for (std::ptrdiff_t i = 0; i < span.count; ++i) set.InsertFront(nodes_[span.first[i * span.step].id]);
+    for (std::size_t i = pendingFrom_; i < nodes_.size(); ++i) set.InsertFront(nodes_[i]);
     ReleasePending();
     for (VEC_LIST* p = set.points.next; p; p = p->next) p->flag = 0, p->tag = 0;
     c[1] = set.Count(0);

@@ -3,15 +3,17 @@
 // the input checks, the first tetrahedron, face planes, the above/visible tests, MarkVisible,
 // CarveHorizon, closing and sorting a cone, filling outside sets and the final clean-up.
 //
-// Outside sets are arrays of point nodes kept by the run, in exactly the order the linked sets of
-// the definition would have; a face's outsideHead and outsideTail name the first and last entry,
-// and the first entry's tag holds the set's index. Walking an array lets the memory system fetch
-// many points at once where walking a linked list fetches one after another, which decides the
-// speed on millions of points. Pending points are a sequence of pieces of such arrays.
+// Outside sets are arrays of entries, each a copy of a point's coordinates and the point's number in
+// the run's node table, kept in exactly the order the linked sets of the definition would have; a
+// face's outsideHead and outsideTail name the nodes of the first and last entry, and the first
+// entry's node tag holds the set's index. A fill streams through such arrays and writes new ones
+// without touching a node, where walking linked nodes would wait on one cache miss after another,
+// which decides the speed on millions of points. Pending points are a sequence of pieces of such
+// arrays, or, for the first fill, the node table itself.
 // Invariants during a run: every point node is in exactly one of the point list (hull vertices),
-// the pending pieces or one live face's outside set (points found inside are deleted at once);
+// the pending pieces, one live face's outside set or the inside marks (deleted when the run ends);
 // live faces link only to live faces; a face's outside set holds only points exactly above its
-// plane.
+// plane; an entry's coordinates are those its node holds.
 
 #include <cstdint>
 #include <string>
@@ -121,8 +123,9 @@ private:
     void MakeConeFace(Face* f, int e, VEC_LIST* apex, bool searchDown);
     std::uint32_t NewSet();
     void ReleaseSet(std::uint32_t index);
-    void GatherPending();   // the pending points as spans, in walk order
+    void GatherPending();   // the pending points in outside sets as spans, in walk order
     void ReleasePending();  // the sets they came from are free again
+    void DeleteInside();    // deletes the points marked inside
 
     Progress* progress_;
     const char* name_;
@@ -135,23 +138,33 @@ private:
     std::vector<Frame> stack_;
     std::vector<FillSlot> slots_;
     std::vector<Face*> order_;
+    // A point in an outside set: its coordinates and its index in nodes_.
+    struct Entry {
+        float x, y, z;
+        std::uint32_t id;
+    };
     // An outside set: `front` holds the points put in front, latest last, `back` the appended
     // ones; the set reads front backwards, then back.
     struct OutsideSet {
-        std::vector<VEC_LIST*> front, back;
+        std::vector<Entry> front, back;
     };
     struct Span {
-        VEC_LIST* const* first;
+        const Entry* first;
         std::ptrdiff_t count;
         int step;
     };
+    template <class Source>
+    std::uint64_t FillFrom(const Source& source, int n, bool firstFit);
+    void TakePoint(FillSlot& s, const Entry& e, double dist, bool firstFit);
+
     std::vector<OutsideSet> sets_;  // index 0 is never used
     std::vector<Span> spans_;
     std::vector<std::uint32_t> freeSets_;
-    std::vector<Piece> spliced_;      // sets MarkVisible put in front of the pending points, in order
-    Piece rest_{0, 0};                // the apex's own set behind them
-    std::vector<VEC_LIST*> pending_;  // the pending points in order, gathered for a fill
-    std::size_t pendingFrom_ = 0;     // entries before this one are the corners
+    std::vector<Piece> spliced_;     // sets MarkVisible put in front of the pending points, in order
+    Piece rest_{0, 0};               // the apex's own set behind them
+    std::vector<VEC_LIST*> nodes_;   // every point of the run after the corners, in list order
+    std::size_t pendingFrom_ = 0;    // nodes_ from here on are pending (only before the first fill)
+    std::vector<std::uint64_t> inside_;  // a bit per node: found inside, to be deleted
     Leaders leaders_[4];
     bool broken_ = false;
 };

@@ -69,8 +69,8 @@ Status HullRun::Begin(bool scores) {
     c.fill(0);
     // One walk over the list checks the points, gathers them in list order for the first fill and,
     // for the quick hulls, keeps each score's eight best positions (by score, then list order).
-    pending_.clear();
-    pending_.reserve(set.LivePoints());  // exactly once, not doubling through ten million
+    nodes_.clear();
+    nodes_.reserve(set.LivePoints());  // exactly once, not doubling through ten million
     pendingFrom_ = 0;
     for (Leaders& l : leaders_) l.size = 0;
     bool finite = true;
@@ -91,15 +91,16 @@ Status HullRun::Begin(bool scores) {
             if (magnitude > largest) largest = magnitude;
         }
         if (scores) {
-            const std::uint32_t at = std::uint32_t(pending_.size());
+            const std::uint32_t at = std::uint32_t(nodes_.size());
             for (int s = 0; s < 4; ++s) leaders_[s].Offer(Score(s, v), at);
         }
-        pending_.push_back(p);
+        nodes_.push_back(p);
     }
-    const std::size_t count = pending_.size();
+    const std::size_t count = nodes_.size();
     c[0] = std::uint32_t(count);
     Report_Progress(progress_, 0.0, name_);
     if (count < 4) return Refuse("a hull needs at least four points, the set holds " + std::to_string(count));
+    if (count > UINT32_MAX) return Refuse("a hull takes at most 4294967295 points");
     if (!finite) return Refuse("the set holds a coordinate that is not a finite number");
     // The plane coefficients are floats of the size of the cube of the coordinates.
     if (largest > 1e12)
@@ -142,7 +143,7 @@ Status HullRun::ChooseExtremeCorners() {
         bool found = false;
         auto consider = [&](std::uint32_t at) {
             if (at < s) return;
-            const float score = Score(int(s), pending_[at]->values);
+            const float score = Score(int(s), nodes_[at]->values);
             if (!found || score > bestScore || (score == bestScore && at < best)) {
                 found = true;
                 best = at;
@@ -152,21 +153,21 @@ Status HullRun::ChooseExtremeCorners() {
         for (int i = 0; i < leaders_[s].size; ++i) consider(leaders_[s].position[i]);
         for (std::uint32_t t = 0; t < s; ++t) consider(changed[t]);
         consider(s);
-        std::swap(pending_[s]->values, pending_[best]->values);
+        std::swap(nodes_[s]->values, nodes_[best]->values);
         changed[s] = best;
-        corners_.node[s] = pending_[s];
+        corners_.node[s] = nodes_[s];
         if (s == 3) threshold_ = bestScore;
     }
     return TakeCorners();
 }
 
 Status HullRun::ChooseFirstCorners() {
-    for (int s = 0; s < 4; ++s) corners_.node[s] = pending_[s];
+    for (int s = 0; s < 4; ++s) corners_.node[s] = nodes_[s];
     return TakeCorners();
 }
 
 Status HullRun::TakeCorners() {
-    set.points.next = pending_.size() > 4 ? pending_[4] : nullptr;
+    set.points.next = nodes_.size() > 4 ? nodes_[4] : nullptr;
     for (VEC_LIST* corner : corners_.node) corner->next = nullptr;
     pendingFrom_ = 4;
     return CheckCorners();
@@ -201,7 +202,7 @@ Status HullRun::CheckCorners() {
         if (CornerMeasure(k, corners_.node)(corners_.node[k]) <= flatTol_) flat = k;
     }
     if (flat == 4) return Status::Ok();
-    pending_.clear();  // the list changes: it is gathered again for the first fill
+    nodes_.clear();  // the list changes: it is gathered again for the first fill
     pendingFrom_ = 0;
     RestoreCorners(flat, 4);
     for (int k = flat; k < 4; ++k) {
@@ -233,8 +234,9 @@ void HullRun::BuildTetrahedron() {
         f->next = set.hull.next;
         set.hull.next = f;
     }
-    if (pending_.empty())
-        for (VEC_LIST* p = set.points.next; p; p = p->next) pending_.push_back(p);
+    if (nodes_.empty())
+        for (VEC_LIST* p = set.points.next; p; p = p->next) nodes_.push_back(p);
+    inside_.assign((nodes_.size() + 63) / 64, 0);
     set.points.next = A;
     A->next = B;
     B->next = C;
