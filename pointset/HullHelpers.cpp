@@ -13,6 +13,10 @@
 #include <cmath>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include "geometry/Clock.h"
 #include "geometry/Random.h"
 #include "geometry/Vec3.h"
@@ -390,14 +394,10 @@ void HullRun::ReleasePending() {
 }
 
 namespace {
-constexpr int kWideFaces = 64;
-// The planes of one fill side by side, for the distance loop.
-struct PlaneColumns {
-    alignas(64) double nx[kWideFaces], ny[kWideFaces], nz[kWideFaces];
-    alignas(64) double ox[kWideFaces], oy[kWideFaces], oz[kWideFaces];
-    alignas(64) double wide[kWideFaces], dist[kWideFaces];
-};
-thread_local PlaneColumns soa;
+// The planes of one fill in blocks of four faces, in single precision, for a first look at every
+// distance at once: nx[4] ny[4] nz[4] ox[4] oy[4] oz[4] low[4]. A face whose single-precision
+// distance lies below `low` is surely below its plane by more than the exact test's margin.
+constexpr int kBlockFloats = 28;
 }  // namespace
 
 inline void HullRun::TakePoint(FillSlot& s, const Entry& e, double dist, bool firstFit) {
@@ -426,6 +426,7 @@ inline void HullRun::TakePoint(FillSlot& s, const Entry& e, double dist, bool fi
 template <class Source>
 std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
     FillSlot* const slots = slots_.data();
+    [[maybe_unused]] const float* const blocks = blocks_.data();
     std::uint64_t tests = 0;
     const std::ptrdiff_t count = source.Count();
     for (std::ptrdiff_t i = 0; i < count; ++i) {
@@ -434,35 +435,37 @@ std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
         const double x = e.x, y = e.y, z = e.z;
         int k = 0;
         double dist = 0.0;
-        if (n <= kWideFaces) {
-            // Every distance at once, then the faces that may be below none in order: the first
-            // one the point is exactly above takes it, as in the one-by-one loop, without a
-            // hard-to-predict branch per face.
-            std::uint64_t maybe = 0;
-            for (int j = 0; j < n; ++j) {
-                const double dj =
-                    soa.nx[j] * (x - soa.ox[j]) + soa.ny[j] * (y - soa.oy[j]) + soa.nz[j] * (z - soa.oz[j]);
-                soa.dist[j] = dj;
-                maybe |= std::uint64_t(dj >= -soa.wide[j]) << j;
-            }
-            k = n;
-            for (; maybe; maybe &= maybe - 1) {
-                const int j = __builtin_ctzll(maybe);
+#if defined(__SSE2__)
+        // Four faces at a time in single precision; only the faces it leaves in doubt get the
+        // double distance and the exact test, in face order, as in the one-by-one loop.
+        const __m128 px = _mm_set1_ps(e.x), py = _mm_set1_ps(e.y), pz = _mm_set1_ps(e.z);
+        k = n;
+        for (int b = 0; b < n && k == n; b += 4) {
+            const float* col = blocks + (b / 4) * kBlockFloats;
+            const __m128 d = _mm_add_ps(
+                _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(col), _mm_sub_ps(px, _mm_loadu_ps(col + 12))),
+                           _mm_mul_ps(_mm_loadu_ps(col + 4), _mm_sub_ps(py, _mm_loadu_ps(col + 16)))),
+                _mm_mul_ps(_mm_loadu_ps(col + 8), _mm_sub_ps(pz, _mm_loadu_ps(col + 20))));
+            for (unsigned m = unsigned(_mm_movemask_ps(_mm_cmpge_ps(d, _mm_loadu_ps(col + 24)))); m; m &= m - 1) {
+                const int j = b + __builtin_ctz(m);
                 const PlaneProbe& pr = slots[j].probe;
-                if (Above(pr, slots[j].wide, soa.dist[j], x - pr.o[0], y - pr.o[1], z - pr.o[2], v)) {
+                const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+                const double dj = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+                if (Above(pr, slots[j].wide, dj, d0, d1, d2, v)) {
                     k = j;
-                    dist = soa.dist[j];
+                    dist = dj;
                     break;
                 }
             }
-        } else {
-            for (; k < n; ++k) {
-                const PlaneProbe& pr = slots[k].probe;
-                const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
-                dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
-                if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
-            }
         }
+#else
+        for (; k < n; ++k) {
+            const PlaneProbe& pr = slots[k].probe;
+            const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
+            dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
+            if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+        }
+#endif
         if (k == n) {
             tests += std::uint64_t(n);
             inside_[e.id >> 6] |= std::uint64_t(1) << (e.id & 63);  // above none of the faces
@@ -488,13 +491,25 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
         s.threshold = threshold_;
     }
     FillSlot* const slots = slots_.data();
-    if (n <= kWideFaces) {
-        for (int k = 0; k < n; ++k) {
-            const PlaneProbe& pr = slots[k].probe;
-            soa.nx[k] = pr.n[0], soa.ny[k] = pr.n[1], soa.nz[k] = pr.n[2];
-            soa.ox[k] = pr.o[0], soa.oy[k] = pr.o[1], soa.oz[k] = pr.o[2];
-            soa.wide[k] = slots[k].wide;
+    blocks_.assign(std::size_t((n + 3) / 4) * kBlockFloats, 0.0f);
+    for (int k = 0; k < (n + 3) / 4 * 4; ++k) {
+        float* col = blocks_.data() + (k / 4) * kBlockFloats + k % 4;
+        if (k >= n) {
+            col[24] = INFINITY;  // padding: no distance reaches it
+            continue;
         }
+        const PlaneProbe& pr = slots[k].probe;
+        // The normal and the corner are floats already. The single-precision distance is off by
+        // at most four roundings of the terms' sizes, plus underflow near zero.
+        constexpr double kSingle = 1.0 / 16777216.0;  // 2^-24
+        double terms = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            col[4 * i] = float(pr.n[i]);
+            col[12 + 4 * i] = float(pr.o[i]);
+            terms += std::fabs(pr.n[i]) * (largest_ + std::fabs(pr.o[i]));
+        }
+        const double margin = slots[k].wide + 6.0 * kSingle * terms + 1e-42;
+        col[24] = std::nextafter(float(-margin), -INFINITY);
     }
     const bool firstFit = rule == FillRule::FirstFit;
     std::uint64_t tests = 0;

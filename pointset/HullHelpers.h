@@ -164,6 +164,7 @@ private:
     Piece rest_{0, 0};               // the apex's own set behind them
     std::vector<VEC_LIST*> nodes_;   // every point of the run after the corners, in list order
     std::size_t pendingFrom_ = 0;    // nodes_ from here on are pending (only before the first fill)
+    std::vector<float> blocks_;  // the fill's planes, see FillFrom
     std::vector<std::uint64_t> inside_;  // a bit per node: found inside, to be deleted
     Leaders leaders_[4];
     bool broken_ = false;
