@@ -11,6 +11,8 @@
 #include "pointset/HullHelpers.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -155,12 +157,42 @@ void SortFacesByKey(Face*& head, Face*& tail) {
 
 struct HullRun::FillSlot {
     PlaneProbe probe;
-    double wide;
-    std::vector<Entry> front, back;  // as in OutsideSet
-    std::size_t furthest;            // index of the furthest point in front or back
-    bool furthestInFront, hasFurthest;
-    float best, threshold;
+    double wide = 0.0;
+    EntryArray part[2];        // as in OutsideSet
+    std::size_t furthest = 0;  // index of the furthest point in part[furthestPart]
+    int furthestPart = 0;
+    bool hasFurthest = false;
+    float best = 0.0f, threshold = 0.0f;
 };
+
+HullRun::EntryArray::EntryArray(EntryArray&& other) noexcept
+    : data(std::exchange(other.data, nullptr)),
+      size(std::exchange(other.size, 0)),
+      capacity(std::exchange(other.capacity, 0)) {}
+
+HullRun::EntryArray& HullRun::EntryArray::operator=(EntryArray&& other) noexcept {
+    if (this != &other) {
+        Release();
+        data = std::exchange(other.data, nullptr);
+        size = std::exchange(other.size, 0);
+        capacity = std::exchange(other.capacity, 0);
+    }
+    return *this;
+}
+
+void HullRun::EntryArray::Grow() {
+    const std::size_t more = capacity < 64 ? 64 : 2 * capacity;
+    void* grown = std::realloc(data, more * sizeof(Entry));
+    if (!grown) throw std::bad_alloc();
+    data = static_cast<Entry*>(grown);
+    capacity = more;
+}
+
+void HullRun::EntryArray::Release() {
+    std::free(data);
+    data = nullptr;
+    size = capacity = 0;
+}
 
 HullRun::HullRun(POINT_LIST& pointSet, Progress* progress, const char* name)
     : set(pointSet), progress_(progress), name_(name) {}
@@ -348,11 +380,11 @@ void HullRun::ReleaseSet(std::uint32_t index) {
     // Small arrays are kept for the next set; large ones go back, or a run that keeps millions of
     // points outside for long (the incremental hull) would hold every array it ever grew.
     constexpr std::size_t kKeep = 4096;
-    for (std::vector<Entry>* part : {&sets_[index].front, &sets_[index].back}) {
-        if (part->capacity() > kKeep)
-            std::vector<Entry>().swap(*part);
+    for (EntryArray& part : sets_[index].part) {
+        if (part.capacity > kKeep)
+            part.Release();
         else
-            part->clear();
+            part.size = 0;
     }
     freeSets_.push_back(index);
 }
@@ -362,14 +394,13 @@ void HullRun::GatherPending() {
     // last; within a set its front part latest first, then its back part.
     spans_.clear();
     auto add = [&](const Piece& piece) {
-        const OutsideSet& from = sets_[piece.set];
+        const EntryArray& front = sets_[piece.set].part[0];
+        const EntryArray& back = sets_[piece.set].part[1];
         std::size_t skip = piece.from;
-        const std::size_t fronts = from.front.size();
-        if (fronts > skip)
-            spans_.push_back({from.front.data() + fronts - 1 - skip, std::ptrdiff_t(fronts - skip), -1});
-        skip = skip > fronts ? skip - fronts : 0;
-        if (from.back.size() > skip)
-            spans_.push_back({from.back.data() + skip, std::ptrdiff_t(from.back.size() - skip), 1});
+        if (front.size > skip)
+            spans_.push_back({front.data + front.size - 1 - skip, std::ptrdiff_t(front.size - skip), -1});
+        skip = skip > front.size ? skip - front.size : 0;
+        if (back.size > skip) spans_.push_back({back.data + skip, std::ptrdiff_t(back.size - skip), 1});
     };
     for (auto piece = spliced_.rbegin(); piece != spliced_.rend(); ++piece) add(*piece);
     if (rest_.set) add(rest_);
@@ -395,107 +426,122 @@ void HullRun::ReleasePending() {
 
 namespace {
 // The planes of one fill in blocks of four faces, in single precision, for a first look at every
-// distance at once: nx[4] ny[4] nz[4] ox[4] oy[4] oz[4] low[4]. A face whose single-precision
-// distance lies below `low` is surely below its plane by more than the exact test's margin.
-constexpr int kBlockFloats = 28;
+// distance at once: nx[4] ny[4] nz[4] ox[4] oy[4] oz[4] low[4] high[4]. A face whose
+// single-precision distance lies below `low` is surely below its plane by more than the exact
+// test's margin; above `high`, surely above by more than it.
+constexpr int kBlockFloats = 32;
+// Up to this many faces a fill looks at all of them at once, with a bit each in a mask.
+constexpr int kMaskFaces = 63;
 }  // namespace
 
-inline void HullRun::TakePoint(FillSlot& s, const Entry& e, double dist, bool firstFit) {
-    const float stored = float(dist);
-    bool inFront = false;
-    if (!firstFit && stored > s.threshold && !(s.front.empty() && s.back.empty())) {
-        s.front.push_back(e);
-        inFront = true;
-    } else {
-        s.back.push_back(e);
-    }
-    // A point above the plane by less than the rounding of its distance may carry a stored
-    // distance below the starting maximum; it then never becomes the furthest point. (By its
-    // stored distance alone it would not count as outside.)
-    if (!firstFit && stored > s.best) {
-        s.best = stored;
-        s.hasFurthest = true;
-        s.furthestInFront = inFront;
-        s.furthest = inFront ? s.front.size() - 1 : s.back.size() - 1;
-        s.threshold = float(0.66 * stored);
-    }
-}
-
 // Each point is tested against the faces in turn and goes to the first one it lies exactly above;
-// points above none are deleted. Returns the number of point-face tests.
+// points above none are marked inside. Returns the number of point-face tests. slots_[n] is a
+// stand-in face that takes the inside points and keeps none, so that where a point goes is
+// decided without a branch: which face, front or back and inside or not are as good as random,
+// and a mispredicted branch for each would cost more than the arithmetic.
 template <class Source>
 std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
     FillSlot* const slots = slots_.data();
     [[maybe_unused]] const float* const blocks = blocks_.data();
+    std::uint64_t* const inside = inside_.data();
+    FillSlot& none = slots[n];
     std::uint64_t tests = 0;
     const std::ptrdiff_t count = source.Count();
     for (std::ptrdiff_t i = 0; i < count; ++i) {
         const Entry& e = source.At(i);
         const float* v = &e.x;  // x, y, z side by side, for the exact test
         const double x = e.x, y = e.y, z = e.z;
-        int k = 0;
-        double dist = 0.0;
+        int k = n;
+        // The faces the point may lie above, and those it surely lies above, as bit masks.
+        std::uint64_t maybe = 0, sure = 0;
+        bool masked = false, exact = true;
 #if defined(__SSE2__)
-        // Four faces at a time in single precision; only the faces it leaves in doubt get the
-        // double distance and the exact test, in face order, as in the one-by-one loop.
-        const __m128 px = _mm_set1_ps(e.x), py = _mm_set1_ps(e.y), pz = _mm_set1_ps(e.z);
-        k = n;
-        for (int b = 0; b < n && k == n; b += 4) {
-            const float* col = blocks + (b / 4) * kBlockFloats;
-            const __m128 d = _mm_add_ps(
-                _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(col), _mm_sub_ps(px, _mm_loadu_ps(col + 12))),
-                           _mm_mul_ps(_mm_loadu_ps(col + 4), _mm_sub_ps(py, _mm_loadu_ps(col + 16)))),
-                _mm_mul_ps(_mm_loadu_ps(col + 8), _mm_sub_ps(pz, _mm_loadu_ps(col + 20))));
-            for (unsigned m = unsigned(_mm_movemask_ps(_mm_cmpge_ps(d, _mm_loadu_ps(col + 24)))); m; m &= m - 1) {
-                const int j = b + __builtin_ctz(m);
+        if (n <= kMaskFaces) {
+            masked = true;
+            const __m128 px = _mm_set1_ps(e.x), py = _mm_set1_ps(e.y), pz = _mm_set1_ps(e.z);
+            for (int b = 0; b < n; b += 4) {
+                const float* col = blocks + (b / 4) * kBlockFloats;
+                const __m128 d = _mm_add_ps(
+                    _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(col), _mm_sub_ps(px, _mm_loadu_ps(col + 12))),
+                               _mm_mul_ps(_mm_loadu_ps(col + 4), _mm_sub_ps(py, _mm_loadu_ps(col + 16)))),
+                    _mm_mul_ps(_mm_loadu_ps(col + 8), _mm_sub_ps(pz, _mm_loadu_ps(col + 20))));
+                maybe |= std::uint64_t(_mm_movemask_ps(_mm_cmpge_ps(d, _mm_loadu_ps(col + 24)))) << b;
+                sure |= std::uint64_t(_mm_movemask_ps(_mm_cmpgt_ps(d, _mm_loadu_ps(col + 28)))) << b;
+            }
+            // Faces before the first maybe are surely below; when that one is surely above, it
+            // takes the point (none takes it when no face may).
+            const std::uint64_t first = maybe & (0 - maybe);
+            if (!(first & ~sure)) {
+                k = __builtin_ctzll(maybe | (std::uint64_t(1) << n));
+                exact = false;
+            }
+        }
+#endif
+        double dist;
+        if (exact) {
+            // The faces in order, each by its double distance and the exact test where that is
+            // in doubt; with more faces than bits, or without the single-precision look, all of
+            // them.
+            k = n;
+            for (int j = 0; j < n; ++j) {
+                if (masked && !(maybe >> j & 1)) continue;
                 const PlaneProbe& pr = slots[j].probe;
                 const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
                 const double dj = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
                 if (Above(pr, slots[j].wide, dj, d0, d1, d2, v)) {
                     k = j;
-                    dist = dj;
                     break;
                 }
             }
         }
-#else
-        for (; k < n; ++k) {
-            const PlaneProbe& pr = slots[k].probe;
-            const double d0 = x - pr.o[0], d1 = y - pr.o[1], d2 = z - pr.o[2];
-            dist = pr.n[0] * d0 + pr.n[1] * d1 + pr.n[2] * d2;
-            if (Above(pr, slots[k].wide, dist, d0, d1, d2, v)) break;
+        {
+            const PlaneProbe& pr = slots[k].probe;  // all zero for the stand-in
+            dist = pr.n[0] * (x - pr.o[0]) + pr.n[1] * (y - pr.o[1]) + pr.n[2] * (z - pr.o[2]);
         }
-#endif
-        if (k == n) {
-            tests += std::uint64_t(n);
-            inside_[e.id >> 6] |= std::uint64_t(1) << (e.id & 63);  // above none of the faces
-            continue;
+        tests += std::uint64_t(k + (k != n));  // n tests for an inside point, k + 1 otherwise
+        inside[e.id >> 6] |= std::uint64_t(k == n) << (e.id & 63);
+
+        FillSlot& s = slots[k];
+        const float stored = float(dist);
+        const int part =
+            (!firstFit && stored > s.threshold && (s.part[0].size | s.part[1].size) != 0) ? 0 : 1;
+        s.part[part].Push(e);
+        // A point above the plane by less than the rounding of its distance may carry a stored
+        // distance below the starting maximum; it then never becomes the furthest point. (By its
+        // stored distance alone it would not count as outside.) The stand-in's maximum is
+        // infinite.
+        if (!firstFit && stored > s.best) {
+            s.best = stored;
+            s.hasFurthest = true;
+            s.furthestPart = part;
+            s.furthest = s.part[part].size - 1;
+            s.threshold = float(0.66 * stored);
         }
-        tests += std::uint64_t(k + 1);
-        TakePoint(slots[k], e, dist, firstFit);
+        none.part[0].size = none.part[1].size = 0;
     }
     return tests;
 }
 
 void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
     GatherPending();
-    if (int(slots_.size()) < n) slots_.resize(n, FillSlot{PlaneProbe{}, 0, {}, {}, 0, false, false, 0, 0});
-    for (int k = 0; k < n; ++k) {
+    if (int(slots_.size()) < n + 1) slots_.resize(std::size_t(n) + 1);
+    for (int k = 0; k <= n; ++k) {
         FillSlot& s = slots_[k];
-        s.probe = PlaneProbe(faces[k]);
-        s.wide = s.probe.Bound_Within(largest_);
-        s.front.clear();
-        s.back.clear();
+        s.probe = k < n ? PlaneProbe(faces[k]) : PlaneProbe();
+        s.wide = k < n ? s.probe.Bound_Within(largest_) : 0.0;
+        s.part[0].size = s.part[1].size = 0;
         s.hasFurthest = false;
-        s.best = rule == FillRule::FurthestKeyMaximum ? faces[k]->key : -1.0f;
+        s.best = k == n ? INFINITY : rule == FillRule::FurthestKeyMaximum ? faces[k]->key : -1.0f;
         s.threshold = threshold_;
     }
+    for (EntryArray& part : slots_[n].part)
+        if (part.capacity == 0) part.Grow();
     FillSlot* const slots = slots_.data();
     blocks_.assign(std::size_t((n + 3) / 4) * kBlockFloats, 0.0f);
     for (int k = 0; k < (n + 3) / 4 * 4; ++k) {
         float* col = blocks_.data() + (k / 4) * kBlockFloats + k % 4;
         if (k >= n) {
-            col[24] = INFINITY;  // padding: no distance reaches it
+            col[24] = col[28] = INFINITY;  // padding: no distance reaches it
             continue;
         }
         const PlaneProbe& pr = slots[k].probe;
@@ -510,6 +556,7 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
         }
         const double margin = slots[k].wide + 6.0 * kSingle * terms + 1e-42;
         col[24] = std::nextafter(float(-margin), -INFINITY);
+        col[28] = std::nextafter(float(margin), INFINITY);
     }
     const bool firstFit = rule == FillRule::FirstFit;
     std::uint64_t tests = 0;
@@ -536,7 +583,8 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
                 return made;
             }
             VEC_LIST* const* base;
-        } source{nodes_.data() + pendingFrom_, std::ptrdiff_t(nodes_.size() - pendingFrom_), {}, nodes_.data()};
+        } source{
+            nodes_.data() + pendingFrom_, std::ptrdiff_t(nodes_.size() - pendingFrom_), {}, nodes_.data()};
         tests += FillFrom(source, n, firstFit);
     }
     ReleasePending();
@@ -546,17 +594,18 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
         FillSlot& s = slots[k];
         Face* f = faces[k];
         f->outsideHead = f->outsideTail = nullptr;
-        if (s.front.empty() && s.back.empty()) continue;
+        if (s.part[0].Empty() && s.part[1].Empty()) continue;
         threshold_ = s.threshold;
         if (rule == FillRule::FurthestKeyMaximum) f->key = s.best;
         const std::uint32_t index = NewSet();
-        OutsideSet& entries = sets_[index];
-        std::swap(entries.front, s.front);  // the slot keeps the released set's storage
-        std::swap(entries.back, s.back);
-        Entry& first = entries.front.empty() ? entries.back.front() : entries.front.back();
-        const Entry& last = entries.back.empty() ? entries.front.front() : entries.back.back();
+        EntryArray& front = sets_[index].part[0];
+        EntryArray& back = sets_[index].part[1];
+        std::swap(front, s.part[0]);  // the slot keeps the released set's storage
+        std::swap(back, s.part[1]);
+        Entry& first = front.Empty() ? back.data[0] : front.data[front.size - 1];
+        const Entry& last = back.Empty() ? front.data[0] : back.data[back.size - 1];
         // The furthest point moves to the front, the first one takes its place.
-        if (s.hasFurthest) std::swap(first, (s.furthestInFront ? entries.front : entries.back)[s.furthest]);
+        if (s.hasFurthest) std::swap(first, sets_[index].part[s.furthestPart].data[s.furthest]);
         VEC_LIST* head = nodes_[first.id];
         head->tag = std::int32_t(index);
         f->outsideHead = head;

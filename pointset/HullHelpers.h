@@ -143,10 +143,29 @@ private:
         float x, y, z;
         std::uint32_t id;
     };
-    // An outside set: `front` holds the points put in front, latest last, `back` the appended
-    // ones; the set reads front backwards, then back.
+    // A growing array of entries. Its storage is grown with realloc, which moves a large block by
+    // remapping its pages instead of copying them.
+    struct EntryArray {
+        Entry* data = nullptr;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+
+        EntryArray() = default;
+        EntryArray(EntryArray&& other) noexcept;
+        EntryArray& operator=(EntryArray&& other) noexcept;
+        ~EntryArray() { Release(); }
+        bool Empty() const { return size == 0; }
+        void Push(const Entry& e) {
+            if (size == capacity) Grow();
+            data[size++] = e;
+        }
+        void Grow();
+        void Release();
+    };
+    // An outside set: part 0 (front) holds the points put in front, latest last, part 1 (back) the
+    // appended ones; the set reads front backwards, then back.
     struct OutsideSet {
-        std::vector<Entry> front, back;
+        EntryArray part[2];
     };
     struct Span {
         const Entry* first;
@@ -155,16 +174,15 @@ private:
     };
     template <class Source>
     std::uint64_t FillFrom(const Source& source, int n, bool firstFit);
-    void TakePoint(FillSlot& s, const Entry& e, double dist, bool firstFit);
 
     std::vector<OutsideSet> sets_;  // index 0 is never used
     std::vector<Span> spans_;
     std::vector<std::uint32_t> freeSets_;
-    std::vector<Piece> spliced_;     // sets MarkVisible put in front of the pending points, in order
-    Piece rest_{0, 0};               // the apex's own set behind them
-    std::vector<VEC_LIST*> nodes_;   // every point of the run after the corners, in list order
-    std::size_t pendingFrom_ = 0;    // nodes_ from here on are pending (only before the first fill)
-    std::vector<float> blocks_;  // the fill's planes, see FillFrom
+    std::vector<Piece> spliced_;         // sets MarkVisible put in front of the pending points, in order
+    Piece rest_{0, 0};                   // the apex's own set behind them
+    std::vector<VEC_LIST*> nodes_;       // every point of the run after the corners, in list order
+    std::size_t pendingFrom_ = 0;        // nodes_ from here on are pending (only before the first fill)
+    std::vector<float> blocks_;          // the fill's planes, see FillFrom
     std::vector<std::uint64_t> inside_;  // a bit per node: found inside, to be deleted
     Leaders leaders_[4];
     bool broken_ = false;

@@ -91,8 +91,17 @@ Status HullRun::Begin(bool scores) {
             if (magnitude > largest) largest = magnitude;
         }
         if (scores) {
+            // Score(s, v) for the four s, sharing the first sum: negating is exact, so these are
+            // the same double sums rounded the same way.
+            const double sum = double(v[0]) + v[1], difference = double(v[0]) - v[1];
+            const float score[4] = {float(sum + v[2]), float(v[2] - sum), float(-difference - v[2]),
+                                    float(difference - v[2])};
             const std::uint32_t at = std::uint32_t(nodes_.size());
-            for (int s = 0; s < 4; ++s) leaders_[s].Offer(Score(s, v), at);
+            for (int s = 0; s < 4; ++s) {
+                // Once a list is full only a score above its last one gets in: test that here.
+                if (at < Leaders::kLeaders || score[s] > leaders_[s].score[Leaders::kLeaders - 1])
+                    leaders_[s].Offer(score[s], at);
+            }
         }
         nodes_.push_back(p);
     }

@@ -12,6 +12,7 @@
 
 #include "geometry/Matrix4.h"
 #include "geometry/Random.h"
+#include "pointset/ExactOrient.h"
 #include "tests/pointset/HullTestSupport.h"
 
 namespace orvex {
@@ -252,6 +253,45 @@ TEST_P(HullDegenerate, BallAtEveryScale) {
         Expect_Valid_Hull(set, GetParam());
         EXPECT_GT(set.stats[1], 100u);
     }
+}
+
+TEST_P(HullDegenerate, PointsWithinRoundingOfTheFacesFarFromTheOrigin) {
+    // An octahedron far from the origin, its faces crowded with points rounded onto their slanted
+    // planes or one float spacing off them: where quick distance estimates cannot tell the sides
+    // apart. No input point may lie exactly above any face of the result.
+    std::mt19937 random(83);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    const double centre[3] = {3.0e6, -2.0e6, 5.0e6};
+    const double half = 1000.0;
+    Point corner[6];
+    for (int k = 0; k < 6; ++k) {
+        for (int i = 0; i < 3; ++i)
+            corner[k][i] = float(centre[i] + (i == k % 3 ? (k < 3 ? half : -half) : 0.0));
+    }
+    std::vector<Point> points(corner, corner + 6);
+    for (int i = 0; i < 4000; ++i) {
+        // Face (sx, sy, sz): the corners +-x, +-y, +-z.
+        const Point& a = corner[i % 2 ? 0 : 3];
+        const Point& b = corner[(i / 2) % 2 ? 1 : 4];
+        const Point& c = corner[(i / 4) % 2 ? 2 : 5];
+        const double s = u(random), t = u(random) * (1 - s);
+        Point p;
+        for (int k = 0; k < 3; ++k)
+            p[k] = float(a[k] + s * (double(b[k]) - a[k]) + t * (double(c[k]) - a[k]));
+        if (i % 3 == 1) p[i % 3] = std::nextafter(p[i % 3], INFINITY);
+        if (i % 3 == 2) p[i % 3] = std::nextafter(p[i % 3], -INFINITY);
+        points.push_back(p);
+    }
+    POINT_LIST set;
+    Fill(set, points);
+    const Status status = Run_Hull(set, GetParam());
+    ASSERT_TRUE(status.ok) << status.message;
+    int above = 0;
+    for (const Point& p : points)
+        for (const CON_FACE_LIST_VEC* f = set.hull.next; f; f = f->next)
+            above += Orient3d_Exact_Sign(f->v[0]->values, f->v[1]->values, f->v[2]->values, p.data()) > 0;
+    EXPECT_EQ(above, 0);
+    EXPECT_GT(set.stats[1], 6u) << "points rounded off the faces are corners";
 }
 
 INSTANTIATE_TEST_SUITE_P(AllThree, HullDegenerate, ::testing::Values(0, 1, 2), Algorithm_Name);
