@@ -439,7 +439,7 @@ constexpr int kMaskFaces = 63;
 // stand-in face that takes the inside points and keeps none, so that where a point goes is
 // decided without a branch: which face, front or back and inside or not are as good as random,
 // and a mispredicted branch for each would cost more than the arithmetic.
-template <class Source>
+template <int Blocks, class Source>
 std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
     FillSlot* const slots = slots_.data();
     [[maybe_unused]] const float* const blocks = blocks_.data();
@@ -459,7 +459,9 @@ std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
         if (n <= kMaskFaces) {
             masked = true;
             const __m128 px = _mm_set1_ps(e.x), py = _mm_set1_ps(e.y), pz = _mm_set1_ps(e.z);
-            for (int b = 0; b < n; b += 4) {
+            // With one or two blocks (most cones) the count is known and the loop unrolled.
+            const int blockCount = Blocks > 0 ? Blocks : (n + 3) / 4;
+            for (int b = 0; b < 4 * blockCount; b += 4) {
                 const float* col = blocks + (b / 4) * kBlockFloats;
                 const __m128 d = _mm_add_ps(
                     _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(col), _mm_sub_ps(px, _mm_loadu_ps(col + 12))),
@@ -522,6 +524,13 @@ std::uint64_t HullRun::FillFrom(const Source& source, int n, bool firstFit) {
     return tests;
 }
 
+template <class Source>
+std::uint64_t HullRun::FillWith(const Source& source, int n, bool firstFit) {
+    if (n <= 4) return FillFrom<1>(source, n, firstFit);
+    if (n <= 8) return FillFrom<2>(source, n, firstFit);
+    return FillFrom<0>(source, n, firstFit);
+}
+
 void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
     GatherPending();
     if (int(slots_.size()) < n + 1) slots_.resize(std::size_t(n) + 1);
@@ -567,7 +576,7 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
             std::ptrdiff_t Count() const { return count; }
             const Entry& At(std::ptrdiff_t i) const { return first[i * step]; }
         } source{span.first, span.count, span.step};
-        tests += FillFrom(source, n, firstFit);
+        tests += FillWith(source, n, firstFit);
     }
     if (nodes_.size() > pendingFrom_) {
         // The first fill: the points straight from their nodes, in list order.
@@ -585,7 +594,7 @@ void HullRun::FillOutsideSets(Face* const* faces, int n, FillRule rule) {
             VEC_LIST* const* base;
         } source{
             nodes_.data() + pendingFrom_, std::ptrdiff_t(nodes_.size() - pendingFrom_), {}, nodes_.data()};
-        tests += FillFrom(source, n, firstFit);
+        tests += FillWith(source, n, firstFit);
     }
     ReleasePending();
     c[8] += std::uint32_t(n);

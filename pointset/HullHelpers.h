@@ -172,8 +172,10 @@ private:
         std::ptrdiff_t count;
         int step;
     };
-    template <class Source>
+    template <int Blocks, class Source>
     std::uint64_t FillFrom(const Source& source, int n, bool firstFit);
+    template <class Source>
+    std::uint64_t FillWith(const Source& source, int n, bool firstFit);
 
     std::vector<OutsideSet> sets_;  // index 0 is never used
     std::vector<Span> spans_;

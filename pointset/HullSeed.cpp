@@ -69,27 +69,29 @@ Status HullRun::Begin(bool scores) {
     c.fill(0);
     // One walk over the list checks the points, gathers them in list order for the first fill and,
     // for the quick hulls, keeps each score's eight best positions (by score, then list order).
+    // It reads every point of the set, so it is kept to a few vector operations a point.
     nodes_.clear();
     nodes_.reserve(set.LivePoints());  // exactly once, not doubling through ten million
     pendingFrom_ = 0;
     for (Leaders& l : leaders_) l.size = 0;
-    bool finite = true;
-    float largest = 0.0f;
-    float low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
-    if (const VEC_LIST* first = set.points.next) {
-        for (int k = 0; k < 3; ++k) low[k] = high[k] = first->values[k];
-    }
+    // Lanes 0..2 of the vectors are x, y, z, lane 3 stays 0. A NaN never becomes a bound (each
+    // comparison with it fails and keeps the bound) and is caught by the magnitude test instead.
+    using Float4 = float __attribute__((vector_size(16)));
+    using Int4 = std::int32_t __attribute__((vector_size(16)));
+    auto load = [](const float* v) { return Float4{v[0], v[1], v[2], 0.0f}; };
+    Float4 low{}, high{}, largest{};
+    Int4 notFinite{};
+    if (const VEC_LIST* first = set.points.next) low = high = load(first->values);
+    // Once a score's list holds eight, only a score above its last one gets in.
+    float floor[4] = {0, 0, 0, 0};
     for (VEC_LIST* p = set.points.next; p; p = p->next) {
         const float* v = p->values;
-        for (int k = 0; k < 3; ++k) {
-            const float x = v[k];
-            // NaN fails every comparison: it is caught by the magnitude test below.
-            if (x < low[k]) low[k] = x;
-            if (x > high[k]) high[k] = x;
-            const float magnitude = std::fabs(x);
-            if (!(magnitude <= FLT_MAX)) finite = false;
-            if (magnitude > largest) largest = magnitude;
-        }
+        const Float4 q = load(v);
+        low = q < low ? q : low;
+        high = q > high ? q : high;
+        const Float4 magnitude = Float4(Int4(q) & 0x7fffffff);
+        notFinite |= ~(magnitude <= FLT_MAX);
+        largest = magnitude > largest ? magnitude : largest;
         if (scores) {
             // Score(s, v) for the four s, sharing the first sum: negating is exact, so these are
             // the same double sums rounded the same way.
@@ -97,10 +99,13 @@ Status HullRun::Begin(bool scores) {
             const float score[4] = {float(sum + v[2]), float(v[2] - sum), float(-difference - v[2]),
                                     float(difference - v[2])};
             const std::uint32_t at = std::uint32_t(nodes_.size());
-            for (int s = 0; s < 4; ++s) {
-                // Once a list is full only a score above its last one gets in: test that here.
-                if (at < Leaders::kLeaders || score[s] > leaders_[s].score[Leaders::kLeaders - 1])
-                    leaders_[s].Offer(score[s], at);
+            if (at < Leaders::kLeaders || ((score[0] > floor[0]) | (score[1] > floor[1]) |
+                                           (score[2] > floor[2]) | (score[3] > floor[3]))) {
+                for (int s = 0; s < 4; ++s) {
+                    if (at < Leaders::kLeaders || score[s] > floor[s]) leaders_[s].Offer(score[s], at);
+                    if (leaders_[s].size == Leaders::kLeaders)
+                        floor[s] = leaders_[s].score[Leaders::kLeaders - 1];
+                }
             }
         }
         nodes_.push_back(p);
@@ -110,21 +115,23 @@ Status HullRun::Begin(bool scores) {
     Report_Progress(progress_, 0.0, name_);
     if (count < 4) return Refuse("a hull needs at least four points, the set holds " + std::to_string(count));
     if (count > UINT32_MAX) return Refuse("a hull takes at most 4294967295 points");
-    if (!finite) return Refuse("the set holds a coordinate that is not a finite number");
+    if (notFinite[0] | notFinite[1] | notFinite[2])
+        return Refuse("the set holds a coordinate that is not a finite number");
+    const float widest = std::fmax(largest[0], std::fmax(largest[1], largest[2]));
     // The plane coefficients are floats of the size of the cube of the coordinates.
-    if (largest > 1e12)
-        return Refuse("coordinates reach " + Number(largest) +
+    if (widest > 1e12)
+        return Refuse("coordinates reach " + Number(widest) +
                       ", beyond the 1e12 a hull in single precision can take");
     double diagonal = 0.0;
     for (int k = 0; k < 3; ++k) diagonal += (double(high[k]) - low[k]) * (double(high[k]) - low[k]);
     diagonal = std::sqrt(diagonal);
     if (diagonal == 0.0) return Refuse("all points coincide");
-    if (largest < 1e-10)
+    if (widest < 1e-10)
         return Refuse("all points lie within 1e-10 of the origin, too small for single precision");
     // Flatness is judged against both the extent and the rounding of coordinates of this size, so
     // that a rotated planar grid counts as flat although rounding gives it some thickness.
-    flatTol_ = 1e-6 * diagonal + 8.0 * FLT_EPSILON * largest;
-    largest_ = largest;
+    flatTol_ = 1e-6 * diagonal + 8.0 * FLT_EPSILON * widest;
+    largest_ = widest;
     return Status::Ok();
 }
 
