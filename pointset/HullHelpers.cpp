@@ -181,7 +181,7 @@ HullRun::EntryArray& HullRun::EntryArray::operator=(EntryArray&& other) noexcept
 }
 
 void HullRun::EntryArray::Grow() {
-    const std::size_t more = capacity < 64 ? 64 : 2 * capacity;
+    const std::size_t more = capacity ? 2 * capacity : 1;
     void* grown = std::realloc(data, more * sizeof(Entry));
     if (!grown) throw std::bad_alloc();
     data = static_cast<Entry*>(grown);
@@ -379,7 +379,7 @@ std::uint32_t HullRun::NewSet() {
 void HullRun::ReleaseSet(std::uint32_t index) {
     // Small arrays are kept for the next set; large ones go back, or a run that keeps millions of
     // points outside for long (the incremental hull) would hold every array it ever grew.
-    constexpr std::size_t kKeep = 4096;
+    constexpr std::size_t kKeep = 256;
     for (EntryArray& part : sets_[index].part) {
         if (part.capacity > kKeep)
             part.Release();
