@@ -74,7 +74,7 @@ public:
     // starting at -1 (Best) or at the face's key, where Special keeps it; the incremental hull
     // appends. One walk over the points serves all the faces (a face's starting threshold only
     // places its first point, which is first either way), and points above none of them are
-    // inside and deleted on the spot.
+    // inside: marked, and deleted when the run ends.
     enum class FillRule { Furthest, FurthestKeyMaximum, FirstFit };
     void FillOutsideSets(Face* const* faces, int n, FillRule rule);
 
@@ -182,7 +182,7 @@ private:
     std::vector<std::uint32_t> freeSets_;
     std::vector<Piece> spliced_;         // sets MarkVisible put in front of the pending points, in order
     Piece rest_{0, 0};                   // the apex's own set behind them
-    std::vector<VEC_LIST*> nodes_;       // every point of the run after the corners, in list order
+    std::vector<VEC_LIST*> nodes_;       // the run's points in list order; entries name them by index
     std::size_t pendingFrom_ = 0;        // nodes_ from here on are pending (only before the first fill)
     std::vector<float> blocks_;          // the fill's planes, see FillFrom
     std::vector<std::uint64_t> inside_;  // a bit per node: found inside, to be deleted

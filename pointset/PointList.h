@@ -2,7 +2,8 @@
 // POINT_LIST: a point cloud as a singly linked list of VEC_LIST point nodes behind a sentinel
 // (newest first), plus the faces of its convex hull behind a sentinel face. Point nodes and their
 // coordinate arrays (3 floats, or 6 with a colour) come from a pool, so ten million points stay
-// lean and hull runs move points by relinking only; faces come from a face pool likewise.
+// lean; hull runs never copy a node, they relink the hull's corners and delete the rest. Faces come
+// from a face pool likewise.
 
 #include <array>
 #include <cstdint>

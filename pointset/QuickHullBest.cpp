@@ -14,8 +14,6 @@ Status POINT_LIST::QuickHullBest(Progress* progress) {
     run.BuildTetrahedron();
     const int t0 = Millisecond_Clock();
 
-    // Points found inside are deleted on the spot rather than collected for the end: the same
-    // points go, and ten million of them are not walked a second time.
     Face* tail = &hull;
     Face* first[4];
     for (Face*& f : first) f = tail = tail->next;

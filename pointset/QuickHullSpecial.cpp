@@ -1,7 +1,6 @@
 // Quick Hull Special: Quick Hull Best's hull with faces last in, first out. Faces with outside
 // points go to the front of the hull list and the others to its end, so the next face processed is
-// the smallest new face of the latest cone that still has outside points; inside points are
-// deleted as soon as they are found.
+// the smallest new face of the latest cone that still has outside points.
 
 #include "geometry/Clock.h"
 #include "pointset/HullHelpers.h"
