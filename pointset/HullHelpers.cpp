@@ -362,6 +362,7 @@ void HullRun::CloseCone(bool randomKeys) {
 }
 
 HullRun::~HullRun() {
+    // Every run ends here, built or not: the points marked inside go now.
     DeleteInside();
 }
 
@@ -635,7 +636,6 @@ std::vector<Face*>& HullRun::TakeNewFaces() {
 }
 
 Status HullRun::Finish() {
-    DeleteInside();
     c[1] = set.Count(0);
     c[2] = set.Count(1);
     for (Face* f = set.hull.next; f; f = f->next) {
@@ -680,7 +680,6 @@ Status HullRun::Fail(std::vector<Face*> faceLists, const std::string& why) {
             f = next;
         }
     }
-    DeleteInside();
     GatherPending();
     for (const Span& span : spans_)
         for (std::ptrdiff_t i = 0; i < span.count; ++i) set.InsertFront(nodes_[span.first[i * span.step].id]);

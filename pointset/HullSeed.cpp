@@ -44,11 +44,15 @@ struct CornerMeasure {
     }
 };
 
-constexpr double kScoreSigns[4][3] = {{1, 1, 1}, {-1, -1, 1}, {-1, 1, -1}, {1, -1, -1}};
-
-// The extreme scores x + y + z, -x - y + z, -x + y - z, x - y - z, stored as float.
-inline float Score(int s, const float* v) {
-    return float(kScoreSigns[s][0] * v[0] + kScoreSigns[s][1] * v[1] + kScoreSigns[s][2] * v[2]);
+// The extreme scores x + y + z, -x - y + z, -x + y - z, x - y - z, summed left to right in double
+// and stored as float. The four share their first sums: negating is exact, so -x - y is -(x + y)
+// and -x + y is -(x - y) to the bit.
+inline void Scores(const float* v, float score[4]) {
+    const double sum = double(v[0]) + v[1], difference = double(v[0]) - v[1];
+    score[0] = float(sum + v[2]);
+    score[1] = float(v[2] - sum);
+    score[2] = float(-difference - v[2]);
+    score[3] = float(difference - v[2]);
 }
 
 std::string Number(double v) {
@@ -93,11 +97,8 @@ Status HullRun::Begin(bool scores) {
         notFinite |= ~(magnitude <= FLT_MAX);
         largest = magnitude > largest ? magnitude : largest;
         if (scores) {
-            // Score(s, v) for the four s, sharing the first sum: negating is exact, so these are
-            // the same double sums rounded the same way.
-            const double sum = double(v[0]) + v[1], difference = double(v[0]) - v[1];
-            const float score[4] = {float(sum + v[2]), float(v[2] - sum), float(-difference - v[2]),
-                                    float(difference - v[2])};
+            float score[4];
+            Scores(v, score);
             const std::uint32_t at = std::uint32_t(nodes_.size());
             if (at < Leaders::kLeaders || ((score[0] > floor[0]) | (score[1] > floor[1]) |
                                            (score[2] > floor[2]) | (score[3] > floor[3]))) {
@@ -159,7 +160,9 @@ Status HullRun::ChooseExtremeCorners() {
         bool found = false;
         auto consider = [&](std::uint32_t at) {
             if (at < s) return;
-            const float score = Score(int(s), nodes_[at]->values);
+            float scores[4];
+            Scores(nodes_[at]->values, scores);
+            const float score = scores[s];
             if (!found || score > bestScore || (score == bestScore && at < best)) {
                 found = true;
                 best = at;
