@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 
 #include "geometry/Clock.h"
+#include "geometry/Color.h"
 #include "render/Axes.h"
 #include "render/Camera.h"
 #include "render/SceneDraw.h"
@@ -52,6 +53,10 @@ void Init_Main_Context() {
 int Render_Main_Frame(int width, int height, const ViewState& view, const DisplayOptions& options,
                       const SceneObjects& objects) {
     Reset_Shared_State();
+    // The background chosen since the last frame shows in this one, not only in the next.
+    float bg[3];
+    Color_To_RGB(options.BG_Color, bg);
+    glClearColor(bg[0], bg[1], bg[2], 1.0f);
     // Colour, depth, stencil and accumulation.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ACCUM_BUFFER_BIT);
     glViewport(0, 0, width, height);

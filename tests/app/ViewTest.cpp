@@ -3,11 +3,13 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QSlider>
 #include <QtTest/QtTest>
 
 #include "AppTestSupport.h"
 #include "render/Camera.h"
+#include "tests/ui/UiTestHelpers.h"
 #include "ui/ColorSwatch.h"
 #include "ui/FileBrowser.h"
 
@@ -251,17 +253,37 @@ private slots:
                  qPrintable(text));
     }
 
-    void aNewBackgroundShowsFromTheNextFrame() {
+    void aNewBackgroundShowsInTheFrameItsCommandDraws() {
         AppHarness app;
         AppHarness::idleFor();
         app.inspector().BG_Color->SetColor(0xFFFFFF);
         post(app, 1);
-        app.window().FormPaint();
         const QImage image = app.window().View_Widget()->grabFramebuffer();
         QVERIFY(near(image.pixel(image.width() - 2, 2), 255, 255, 255));
         // The complement of white is black: the axis glyphs turn black.
         const QRect corner(0, image.height() - 140, 140, 140);
         QVERIFY(find(image, 0, 0, 0, corner).count > 10);
+    }
+
+    // The swatch of the real Inspector, and the picture on the screen as the user sees it: grabbing
+    // the framebuffer would draw one more frame and hide a colour that lags one frame behind.
+    void choosingTheBackgroundShowsItWithoutAnotherRedraw() {
+        AppHarness app;
+        settle(app);
+        app.inspector().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.inspector()));
+        orvex::testing::chooseColor(QColor(250, 250, 250));
+        QTest::mouseClick(app.inspector().BG_Color, Qt::LeftButton);
+        QCOMPARE(app.inspector().BG_Color->Color(), 0xFAFAFA);
+        settle(app);
+        orvex::GLView* view = app.window().View_Widget();
+        // The view's upper right corner: no object, no mark, and away from the Inspector.
+        const QPoint corner = view->mapToGlobal(QPoint(view->width() - 4, 4));
+        const QImage shown = view->screen()->grabWindow(0, corner.x(), corner.y(), 1, 1).toImage();
+        QVERIFY(!shown.isNull());
+        const QRgb pixel = shown.pixel(0, 0);
+        QVERIFY2(near(pixel, 250, 250, 250),
+                 qPrintable(QString("%1 %2 %3").arg(qRed(pixel)).arg(qGreen(pixel)).arg(qBlue(pixel))));
     }
 };
 
