@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTimer>
 
 namespace orvex {
 
@@ -96,7 +98,22 @@ bool FolderList::SetDirectory(const QString& path) {
     return true;
 }
 
-FileList::FileList(QWidget* parent) : QListWidget(parent) {}
+FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    watcher_ = new QFileSystemWatcher(this);
+    refreshLater_ = new QTimer(this);
+    refreshLater_->setSingleShot(true);
+    refreshLater_->setInterval(150);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, refreshLater_, qOverload<>(&QTimer::start));
+    connect(refreshLater_, &QTimer::timeout, this, &FileList::Refresh);
+}
+
+void FileList::watch() {
+    const QStringList watched = watcher_->directories();
+    if (watched.size() == 1 && watched.front() == directory_) return;
+    if (!watched.isEmpty()) watcher_->removePaths(watched);
+    // A folder that cannot be watched (no inotify slots left) still lists; it only does not follow.
+    if (!directory_.isEmpty()) watcher_->addPath(directory_);
+}
 
 void FileList::SetMask(const QString& mask) {
     mask_ = mask;
@@ -110,20 +127,30 @@ void FileList::SetDirectory(const QString& path) {
 }
 
 void FileList::Refresh() {
-    const QString keep = currentItem() ? currentItem()->text() : QString();
-    clear();
-    if (directory_.isEmpty()) return;
-    QStringList patterns;
-    for (const QString& pattern : mask_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (!pattern.trimmed().isEmpty()) patterns << pattern.trimmed();
+    watch();
+    QStringList names;
+    if (!directory_.isEmpty()) {
+        QStringList patterns;
+        for (const QString& pattern : mask_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            if (!pattern.trimmed().isEmpty()) patterns << pattern.trimmed();
+        }
+        names =
+            QDir(directory_).entryList(patterns, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
     }
-    const QDir dir(directory_);
-    const QStringList names =
-        dir.entryList(patterns, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    QStringList shown;
+    for (int row = 0; row < count(); ++row) shown << item(row)->text();
+    // Unchanged names leave the list alone: its selection and scroll position stay as the user left them.
+    if (names == shown) return;
+    const QString keep = currentItem() ? currentItem()->text() : QString();
+    const bool keepSelected = currentItem() && currentItem()->isSelected();
+    clear();
     addItems(names);
     if (!keep.isEmpty()) {
         const QList<QListWidgetItem*> found = findItems(keep, Qt::MatchExactly);
-        if (!found.isEmpty()) setCurrentItem(found.first());
+        if (!found.isEmpty()) {
+            setCurrentItem(found.first(), keepSelected ? QItemSelectionModel::ClearAndSelect
+                                                       : QItemSelectionModel::NoUpdate);
+        }
     }
 }
 

@@ -3,12 +3,16 @@
 // drive shows its root in the folder list; activating a folder (double click or Enter) makes it the
 // folder list's directory; the folder list's directory is the file list's. The file list shows the
 // plain files of its directory that match its mask (matched without regard to case), sorted by name.
-// None of them changes the program's working folder.
+// None of them changes the program's working folder. The file list watches its folder, so files
+// written there (by this program or any other) appear without re-entering it.
 
 #include <QComboBox>
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
+
+class QFileSystemWatcher;
+class QTimer;
 
 namespace orvex {
 
@@ -60,8 +64,12 @@ public:
     QString SelectedFilePath() const;
 
 private:
+    void watch();
+
     QString mask_;
     QString directory_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* refreshLater_ = nullptr;  // a burst of changes (a save writes and renames) reads once
 };
 
 }  // namespace orvex

@@ -501,6 +501,35 @@ private slots:
         QCOMPARE(in->Command, 0);
     }
 
+    // A file written into the listed folder (as a save does: a temporary name, then a rename)
+    // appears without re-entering the folder; the chosen file stays chosen; a removed one goes.
+    void fileListFollowsFilesWrittenIntoItsFolder() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile first(dir.filePath("first.stl"));
+        QVERIFY(first.open(QIODevice::WriteOnly));
+        first.close();
+        showPage("Open File");
+        QVERIFY(in->DirectoryListBox1->SetDirectory(dir.path()));
+        QCOMPARE(in->FileListBox->count(), 1);
+        in->FileListBox->setCurrentRow(0);
+
+        QFile saved(dir.filePath("saved.tmp"));
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write("solid\n");
+        saved.close();
+        QVERIFY(QFile::rename(dir.filePath("saved.tmp"), dir.filePath("hull.stl")));
+        QTRY_COMPARE_WITH_TIMEOUT(in->FileListBox->count(), 2, 5000);
+        QCOMPARE(in->FileListBox->item(1)->text(), QString("hull.stl"));
+        QCOMPARE(in->FileListBox->SelectedFilePath(),
+                 QDir(in->FileListBox->Directory()).filePath("first.stl"));
+
+        QVERIFY(QFile::remove(dir.filePath("first.stl")));
+        QTRY_COMPARE_WITH_TIMEOUT(in->FileListBox->count(), 1, 5000);
+        QCOMPARE(in->FileListBox->item(0)->text(), QString("hull.stl"));
+        QCOMPARE(in->Command, -1);  // following the folder opens nothing
+    }
+
     void fileBrowserStartsInTheWorkingFolder() {
         QCOMPARE(in->FileListBox->Directory(), QFileInfo(QDir::currentPath()).canonicalFilePath());
         QCOMPARE(in->FileListBox->Mask(), QString("*.tgl;*.stl;*.ran;*.xyz;*.xyc;*.sfm;"));
