@@ -15,6 +15,7 @@ namespace orvex {
 class CanvasOverlay : public QWidget {
 public:
     explicit CanvasOverlay(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("CanvasText"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
         setAttribute(Qt::WA_TranslucentBackground);
@@ -36,8 +37,11 @@ protected:
         QPainter painter(this);
         painter.setFont(font());
         const QRect placed(pos_, painter.fontMetrics().size(Qt::TextSingleLine, text_));
-        painter.fillRect(placed, background_);
-        painter.setPen(Qt::white);
+        painter.fillRect(placed.adjusted(-2, 0, 2, 0), background_);
+        // White on a light background would vanish: the text takes whichever of black and white
+        // stands out from its box.
+        const bool light = qGray(background_.rgb()) >= 128;
+        painter.setPen(light ? Qt::black : Qt::white);
         painter.drawText(placed, Qt::AlignLeft | Qt::AlignTop, text_);
     }
 

@@ -285,6 +285,33 @@ private slots:
         QVERIFY2(near(pixel, 250, 250, 250),
                  qPrintable(QString("%1 %2 %3").arg(qRed(pixel)).arg(qGreen(pixel)).arg(qBlue(pixel))));
     }
+
+    // Progress text over the view stays readable whatever the background: dark on white, light on black.
+    void canvasTextStandsOutFromTheBackground() {
+        AppHarness app;
+        AppHarness::idleFor();
+        for (const int background : {0xFFFFFF, 0x000000}) {
+            app.inspector().BG_Color->SetColor(background);
+            post(app, 1);
+            app.window().Write_Canvas_Text(200, 200, " Saving to STL file...");
+            auto* canvas = app.window().View_Widget()->findChild<QWidget*>("CanvasText");
+            QVERIFY(canvas && canvas->isVisible());
+            const QImage image = canvas->grab().toImage();
+            int dark = 0, light = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb pixel = image.pixel(x, y);
+                    if (qAlpha(pixel) < 255) continue;  // the view shows through around the box
+                    const int grey = qGray(pixel);
+                    dark += grey < 96;
+                    light += grey > 160;
+                }
+            }
+            // The glyphs are the minority colour inside their box.
+            const int glyphs = background == 0xFFFFFF ? dark : light;
+            QVERIFY2(glyphs > 30, qPrintable(QString("%1 on %2").arg(glyphs).arg(background, 6, 16)));
+        }
+    }
 };
 
 QTEST_MAIN(ViewTest)
