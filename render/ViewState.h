@@ -29,8 +29,23 @@ struct ViewState {
         Scene_Min = {kSceneEmptyMin, kSceneEmptyMin, kSceneEmptyMin};
         Scene_Max = {kSceneEmptyMax, kSceneEmptyMax, kSceneEmptyMax};
     }
-    // Per axis: Scene_Min := min(Scene_Min, lo), Scene_Max := max(Scene_Max, hi).
+    // Bounds that hold no box: the empty state, or anything inverted on an axis.
+    bool SceneBoundsEmpty() const {
+        for (int i = 0; i < 3; ++i)
+            if (!(Scene_Min[i] <= Scene_Max[i])) return true;
+        return false;
+    }
+    // Per axis: Scene_Min := min(Scene_Min, lo), Scene_Max := max(Scene_Max, hi). The empty state
+    // is no box: widened like one, it would keep 100000 as a corner of anything lying beyond it.
+    // So the first box replaces it, and a box that is itself empty (or NaN) changes nothing.
     void WidenSceneBounds(const Vec3& lo, const Vec3& hi) {
+        for (int i = 0; i < 3; ++i)
+            if (!(lo[i] <= hi[i])) return;
+        if (SceneBoundsEmpty()) {
+            Scene_Min = lo;
+            Scene_Max = hi;
+            return;
+        }
         for (int i = 0; i < 3; ++i) {
             if (lo[i] < Scene_Min[i]) Scene_Min[i] = lo[i];
             if (hi[i] > Scene_Max[i]) Scene_Max[i] = hi[i];
