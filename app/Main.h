@@ -194,9 +194,11 @@ private:
 
     // Opening.
     void openWithMode(int mode);
+    void clearForNewFile();
     void openStl(int mode, QString& failure);
+    void writeCArrayDump(const UniOb& mesh);
     void openPointFile(int kind, QString& problem);
-    void openCt(QString& problem, const Vec3& previousMin, const Vec3& previousMax);
+    void openCt(QString& problem);
     std::optional<OpenChoice> runOpenDialog(int filterIndex, bool multiSelect);
 
     bool applyMeshFormation();
@@ -223,6 +225,7 @@ private:
     QPointer<TReport_Form> report_;
     QPointer<TNew_File_Dialog> newFileDialog_;
     bool idleBusy_ = false;
+    bool dumpFailureSaid_ = false;  // the C-array dump's failure was shown since its last success
     QString lastCanvasText_;
     mutable QString frameError_;  // the conversion error last reported by a frame
 };

@@ -1,7 +1,8 @@
 // Opening files: the open dialog, OpenFile_Routine with its STL and CT branches and the multi-file
 // STL import.
-// A file that cannot be read never costs the user what is already open: a mesh joins the lists
-// only when the reader produced one, and the reader's complaint is shown in panel 3 and a message box.
+// A file that cannot be read never costs the user what is already open: an STL or CT file is read
+// before anything is released, and only a successful read clears and installs; the reader's
+// complaint is shown in panel 3 and a message box.
 
 // clang-format off
 // The core headers come before Qt's, whose keyword macro `slots` would rewrite their members.
@@ -11,7 +12,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <memory>
 
 #include "app/LocalPath.h"
@@ -21,6 +24,7 @@
 #include "geometry/Clock.h"
 #include "mesh/MeshWriters.h"
 #include "mesh/UniOb.h"
+#include "ui/FileKind.h"
 
 namespace orvex {
 
@@ -45,6 +49,7 @@ constexpr int kOpenFilterCount = static_cast<int>(std::size(kOpenFilters));
 
 // Every STL open leaves the mesh as C arrays in this file of the working folder.
 constexpr const char* kCArrayDumpFile = "test.txt";
+constexpr int kDumpMessageMs = 15000;
 
 int Kind_Of_Filter(int filterIndex) {
     return filterIndex >= 1 && filterIndex <= kOpenFilterCount ? kOpenFilters[filterIndex - 1].kind : 3;
@@ -64,14 +69,18 @@ std::optional<OpenChoice> TMyGL::runOpenDialog(int filterIndex, bool multiSelect
     QFileDialog dialog(this, QStringLiteral("Open"));
     const QStringList filters = Name_Filters(kOpenFilters);
     dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.value(filterIndex - 1, filters[2]));
+    dialog.selectNameFilter(Name_Filter_Text(filters, filterIndex, 3));
     dialog.setFileMode(multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     OpenChoice choice;
     choice.Files = dialog.selectedFiles();
-    choice.Filter_Index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (choice.Filter_Index < 1) choice.Filter_Index = filterIndex;
+    choice.Filter_Index = Name_Filter_Entry(filters, dialog.selectedNameFilter());
+    if (choice.Filter_Index < 1) {
+        Show_Message(QStringLiteral("\"%1\" is not a file type this program reads; nothing was opened")
+                         .arg(dialog.selectedNameFilter()));
+        return std::nullopt;
+    }
     return choice;
 }
 
@@ -105,69 +114,94 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Vec3 previousMin = View.Scene_Min, previousMax = View.Scene_Max;
-    View.ResetSceneBounds();
-    // The contents of Split_Part1 and Split_Part2 are released here once they exist. A CT open
-    // replaces the volume only when the new file proves readable (openCt).
-    if (kind != 4) Volume.Free();
-    Point_Set.Clear();
     const int t0 = Millisecond_Clock();
     QString problem;
-    if (pointFile)
+    if (pointFile) {
+        // The point readers fill the set themselves, so it is emptied first.
+        clearForNewFile();
         openPointFile(kind, problem);
-    else if (kind == 4)
-        openCt(problem, previousMin, previousMax);
-    else
+    } else if (kind == 4) {
+        openCt(problem);
+    } else {
         openStl(mode, problem);
+    }
     QApplication::restoreOverrideCursor();
     Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
-    if (!problem.isEmpty()) Show_Message(problem);
+    if (problem.isEmpty()) return;
+    // A file given to the wrong reader fails for that reason: say so.
+    const int byExtension = File_Kind_From_Extension(Open_File_Name.toLower());
+    if (byExtension != 0 && byExtension != kind) {
+        problem += QStringLiteral("\nThe name ends in \".%1\", a \"%2\" file, but it was opened as \"%3\".")
+                       .arg(QFileInfo(Open_File_Name).suffix(), Kind_Name(byExtension), Kind_Name(kind));
+    }
+    Show_Message(problem);
+}
+
+// What every open empties before it installs what it read: the scene bounds, the volume, the point
+// set (and the contents of Split_Part1 and Split_Part2 once they exist).
+void TMyGL::clearForNewFile() {
+    View.ResetSceneBounds();
+    Volume.Free();
+    Point_Set.Clear();
 }
 
 // Mode 0 replaces the main meshes, 1 adds at the head of Main_Objects, 2 adds a grey half-transparent
-// mesh at the head of Aux_Objects (the main meshes are released in every mode).
+// mesh at the head of Aux_Objects (the main meshes are released in every mode). The file is read
+// first: one that gives no facets leaves everything open as it was.
 void TMyGL::openStl(int mode, QString& problem) {
     auto mesh = std::make_unique<UniOb>();
     const Status status = Read_STL(*mesh, Local_Path(Open_File_Name));
     if (!status) problem = QString::fromStdString(status.message);
     if (mesh->IsEmpty()) {
-        // Nothing usable: what is open stays open rather than being lost to a bad file.
         if (problem.isEmpty()) problem = Open_File_Name + QStringLiteral(": no facets found");
         Set_Panel_Text(3, problem);
+        return;
+    }
+    clearForNewFile();
+    releaseMeshList(Main_Objects);
+    writeCArrayDump(*mesh);
+    View.WidenSceneBounds(mesh->Box_Min, mesh->Box_Max);
+    Set_Panel_Text(3, Mesh_Statistics_Text(*mesh));
+    UniOb* loaded = mesh.release();
+    if (mode == 1) {
+        Main_Objects = Push_Front(Main_Objects, loaded);
+    } else if (mode == 2) {
+        for (float& channel : loaded->Color_RGBA) channel = 0.75f;
+        Aux_Objects = Push_Front(Aux_Objects, loaded);
     } else {
-        releaseMeshList(Main_Objects);
-        const Status dump = Write_C_Arrays(*mesh, kCArrayDumpFile);
-        if (!dump)
-            problem +=
-                (problem.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(dump.message);
-        View.WidenSceneBounds(mesh->Box_Min, mesh->Box_Max);
-        Set_Panel_Text(3, Mesh_Statistics_Text(*mesh));
-        UniOb* loaded = mesh.release();
-        if (mode == 1) {
-            Main_Objects = Push_Front(Main_Objects, loaded);
-        } else if (mode == 2) {
-            for (float& channel : loaded->Color_RGBA) channel = 0.75f;
-            Aux_Objects = Push_Front(Aux_Objects, loaded);
-        } else {
-            Main_Objects = loaded;
-        }
+        Main_Objects = loaded;
     }
     for (const UniOb* each = Main_Objects; each; each = each->next)
         View.WidenSceneBounds(each->Box_Min, each->Box_Max);
 }
 
+// The dump is a by-product nobody asked for: a folder that refuses it is said once, in the status
+// bar, and not at every open (again only after a dump has succeeded in between).
+void TMyGL::writeCArrayDump(const UniOb& mesh) {
+    const Status dump = Write_C_Arrays(mesh, kCArrayDumpFile);
+    if (dump) {
+        dumpFailureSaid_ = false;
+        return;
+    }
+    if (dumpFailureSaid_) return;
+    dumpFailureSaid_ = true;
+    statusBar()->showMessage(
+        QStringLiteral("The C-array dump was not written: %1").arg(QString::fromStdString(dump.message)),
+        kDumpMessageMs);
+}
+
 // Kind 4: the bounds become the volume's extent and the voxel list is rebuilt. A file that is no
-// volume, or too short for its header's sizes, leaves the volume, its voxels and the bounds as they
-// were, and says why.
-void TMyGL::openCt(QString& problem, const Vec3& previousMin, const Vec3& previousMax) {
+// volume, or too short for its header's sizes, leaves the volume, its voxels, the point set and the
+// bounds as they were, and says why.
+void TMyGL::openCt(QString& problem) {
     const Status status = Volume.ReadCT(Local_Path(Open_File_Name));
     if (!status) {
         problem = QString::fromStdString(status.message);
         Set_Panel_Text(3, problem);
-        View.Scene_Min = previousMin;
-        View.Scene_Max = previousMax;
         return;
     }
+    View.ResetSceneBounds();
+    Point_Set.Clear();
     Volume.Extent(View.Scene_Min, View.Scene_Max);
     Volume.BuildVoxels();
 }
