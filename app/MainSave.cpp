@@ -80,7 +80,7 @@ std::optional<SaveChoice> TMyGL::runSaveDialog(int filterIndex) {
     QFileDialog dialog(this, QStringLiteral("Save"));
     const QStringList filters = Name_Filters(kSaveFilters);
     dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.value(filterIndex - 1, filters[1]));
+    dialog.selectNameFilter(Name_Filter_Text(filters, filterIndex, 2));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The program asks its own question, about every file the entry writes.
@@ -88,8 +88,13 @@ std::optional<SaveChoice> TMyGL::runSaveDialog(int filterIndex) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     SaveChoice choice;
     choice.File_Name = dialog.selectedFiles().front();
-    choice.Filter_Index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (choice.Filter_Index < 1) choice.Filter_Index = filterIndex;
+    // An entry that cannot be told must not run another entry's writer under the user's name.
+    choice.Filter_Index = Name_Filter_Entry(filters, dialog.selectedNameFilter());
+    if (choice.Filter_Index < 1) {
+        Show_Message(QStringLiteral("\"%1\" is not a file type this program writes; nothing was saved")
+                         .arg(dialog.selectedNameFilter()));
+        return std::nullopt;
+    }
     return choice;
 }
 

@@ -39,12 +39,18 @@ TReport_Form::TReport_Form(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Win
             [this](const QPoint& pos) { Report_PopMenu->popup(Report_Memo->mapToGlobal(pos)); });
 
     Report_SaveDialog = [this]() -> std::optional<QString> {
+        // The dialog would ask about the name as chosen; the question belongs to the file written.
         const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Save Message"), QString(),
-                                                          QStringLiteral("Text File (*.txt)"));
+                                                          QStringLiteral("Text File (*.txt)"), nullptr,
+                                                          QFileDialog::DontConfirmOverwrite);
         if (name.isEmpty()) return std::nullopt;
         return name;
     };
     Show_Message = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    Ask_Yes_No = [this](const QString& question) {
+        return QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
 
     Add_Line(Start_Line());
     Add_Line(QString(39, QLatin1Char('=')));
@@ -74,9 +80,13 @@ QStringList TReport_Form::Lines() const {
     return Report_Memo->toPlainText().split(QLatin1Char('\n'));
 }
 
+QString TReport_Form::Target_Name(const QString& name) {
+    return name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive) ? name : name + QStringLiteral(".txt");
+}
+
 bool TReport_Form::Save_Lines(const QString& name, QString* error) const {
     AtomicFile file;
-    Status status = file.Open(Local_Path(name + QStringLiteral(".txt")));
+    Status status = file.Open(Local_Path(Target_Name(name)));
     if (status) {
         for (const QString& line : Lines()) {
             const QByteArray bytes = line.toLocal8Bit() + '\n';
@@ -91,6 +101,7 @@ bool TReport_Form::Save_Lines(const QString& name, QString* error) const {
 void TReport_Form::Report_FormClick() {
     const std::optional<QString> name = Report_SaveDialog();
     if (!name || name->isEmpty()) return;
+    if (QFile::exists(Target_Name(*name)) && !Ask_Yes_No(QStringLiteral("File exists, Overwrite?"))) return;
     QString error;
     if (!Save_Lines(*name, &error)) Show_Message(error);
 }

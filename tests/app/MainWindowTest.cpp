@@ -289,21 +289,37 @@ private slots:
         QCOMPARE(lines[1], QString(39, '='));
     }
 
-    void saveMessageAppendsTxtToTheChosenName() {
+    // The name chosen gets ".txt" unless it has it; the question is about the file written.
+    void saveMessageWritesTheNameMeantAndAsksAboutIt() {
         AppHarness app;
         orvex::TReport_Form& report = app.report();
         report.Add_Line("hull 10 points");
-        QStringList answers{app.path("log"), app.path("log.txt")};
+        QStringList answers{app.path("log"), app.path("log.txt"), app.path("log.txt")};
         report.Report_SaveDialog = [&answers]() -> std::optional<QString> { return answers.takeFirst(); };
+        QStringList questions;
+        bool yes = true;
+        report.Ask_Yes_No = [&](const QString& question) {
+            questions << question;
+            return yes;
+        };
         QAction* save = report.Report_PopMenu->findChild<QAction*>("SaveMessage1");
         QVERIFY(save);
         QCOMPARE(save->text(), QString("Save Message"));
         save->trigger();
-        save->trigger();
+        QVERIFY(questions.isEmpty());
         const QString expected = report.Lines().join('\n') + '\n';
         QCOMPARE(readFile(app.path("log.txt")), expected);
-        QCOMPARE(readFile(app.path("log.txt.txt")), expected);
-        QVERIFY(!QFile::exists(app.path("log")));
+        report.Add_Line("second");
+        save->trigger();
+        QCOMPARE(questions, QStringList{"File exists, Overwrite?"});
+        QCOMPARE(readFile(app.path("log.txt")), report.Lines().join('\n') + '\n');
+        // "No" leaves the file as it was.
+        yes = false;
+        report.Add_Line("third");
+        save->trigger();
+        QCOMPARE(questions.size(), 2);
+        QVERIFY(!readFile(app.path("log.txt")).contains("third"));
+        QCOMPARE(QDir(app.path("")).entryList(QDir::Files), QStringList{"log.txt"});
     }
 
     void saveMessageCancelledWritesNothing() {
