@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,6 +33,15 @@ struct InfoOptions {
     std::string histograms;
     int threshold = 1200;
 };
+
+// The merger takes a float: "1e39" is infinite as one and would merge nothing sensibly, NaN
+// compares false with everything. Only what strtof turns into a finite float >= 0 is taken.
+std::string Check_Tolerance(std::string& text) {
+    char* end = nullptr;
+    const float value = std::strtof(text.c_str(), &end);
+    if (end != text.c_str() && *end == '\0' && std::isfinite(value) && value >= 0.0f) return {};
+    return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
+}
 
 bool Is_Ct_File(const std::string& path) {
     const std::string extension = std::filesystem::path(path).extension().string();
@@ -78,7 +88,13 @@ bool Report(const Status& status, const char* what) {
 }
 
 int Run_Info(const InfoOptions& options) {
-    if (options.tolerance) Coincidence_Tolerance = *options.tolerance;
+    if (options.tolerance) {
+        if (!std::isfinite(*options.tolerance) || *options.tolerance < 0.0f) {
+            std::fprintf(stderr, "orvex info: the tolerance must be a finite number >= 0\n");
+            return 1;
+        }
+        Coincidence_Tolerance = *options.tolerance;
+    }
     UniOb mesh;
     StlReadReport report;
     StlReadOptions readOptions;
@@ -131,7 +147,7 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
                      "CT volumes: count the samples above it (default 1200)");
     info->add_option("--tolerance", options->tolerance,
                      "Coincidence_Tolerance for merging corners (default 0.0005)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
     info->add_option("--write-stl", options->writeStl, "Write the mesh as binary STL");
     info->add_option("--split-upper-lower", options->splitUpperLower,
                      "Write BASE.upper.stl (faces whose normal . d > -1e-8) and BASE.lower.stl")

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -22,7 +23,9 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr std::uint32_t kSplit = 0xFFFFFFFFu;  // as a cell's headPlusOne
 // A coarse cell holding more nodes than this moves them to the fine grid.
 constexpr unsigned kSplitAt = 32;
-constexpr std::size_t kMinSlots = 1024;
+constexpr std::size_t kMinSlots = 64;
+// Grid cells looked at for one point; more (a cell size far below the tolerance) walks the tree.
+constexpr std::uint64_t kMaxScanCells = 27;
 
 std::uint64_t Mix3(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     std::uint64_t h = ((std::uint64_t(a) << 32) | b) * 0x9E3779B97F4A7C15ull;
@@ -48,10 +51,18 @@ bool Crowded(std::size_t used, std::size_t slots) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kHuge = std::size_t(2) << 20;
+
+}  // namespace
+
+// Small tables come from the heap: a read of a small file (or a fuzzer's input) must not map and
+// clear a 2 MiB page per table. Large ones get their own mapping, on huge pages where allowed.
 template <class T>
 std::size_t ZeroTable<T>::Bytes(std::size_t capacity) {
-    constexpr std::size_t kHuge = std::size_t(2) << 20;
-    return (capacity * sizeof(T) + kHuge - 1) / kHuge * kHuge;
+    const std::size_t bytes = capacity * sizeof(T);
+    return bytes < kHuge ? bytes : (bytes + kHuge - 1) / kHuge * kHuge;
 }
 
 template <class T>
@@ -59,10 +70,16 @@ void ZeroTable<T>::Reset(std::size_t count) {
     Release();
     if (count == 0) return;
     const std::size_t bytes = Bytes(count);
-    void* map = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (map == MAP_FAILED) throw std::bad_alloc();
-    madvise(map, bytes, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
-    data_ = static_cast<T*>(map);
+    void* memory = nullptr;
+    if (bytes < kHuge) {
+        memory = std::calloc(1, bytes);
+        if (!memory) throw std::bad_alloc();
+    } else {
+        memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) throw std::bad_alloc();
+        madvise(memory, bytes, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
+    }
+    data_ = static_cast<T*>(memory);
     count_ = count;
     capacity_ = bytes / sizeof(T);
 }
@@ -75,8 +92,22 @@ void ZeroTable<T>::Resize(std::size_t count) {
         count_ = count;
         return;
     }
+    const std::size_t wanted = std::max(count, 2 * capacity_);
+    const std::size_t oldBytes = Bytes(capacity_), bytes = Bytes(wanted);
+    if (oldBytes >= kHuge) {
+        // The kernel moves the pages instead of copying them; the new ones arrive zeroed.
+        void* moved = mremap(data_, oldBytes, bytes, MREMAP_MAYMOVE);
+        if (moved == MAP_FAILED) throw std::bad_alloc();
+        madvise(moved, bytes, MADV_HUGEPAGE);
+        data_ = static_cast<T*>(moved);
+        capacity_ = bytes / sizeof(T);
+        if (count > count_)
+            std::memset(static_cast<void*>(data_ + count_), 0, (oldBytes / sizeof(T) - count_) * sizeof(T));
+        count_ = count;
+        return;
+    }
     ZeroTable<T> bigger;
-    bigger.Reset(std::max(count, 2 * capacity_));
+    bigger.Reset(wanted);
     if (count_) std::memcpy(static_cast<void*>(bigger.data_), data_, count_ * sizeof(T));
     bigger.count_ = count;
     Swap(bigger);
@@ -84,7 +115,13 @@ void ZeroTable<T>::Resize(std::size_t count) {
 
 template <class T>
 void ZeroTable<T>::Release() {
-    if (data_) munmap(data_, Bytes(capacity_));
+    if (data_) {
+        const std::size_t bytes = Bytes(capacity_);
+        if (bytes < kHuge)
+            std::free(data_);
+        else
+            munmap(data_, bytes);
+    }
     data_ = nullptr;
     count_ = 0;
     capacity_ = 0;
@@ -101,22 +138,22 @@ VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedV
     : tolerance_(tolerance >= 0.0f ? tolerance : 0.0f), scanLimit_(scanLimit) {
     // |a - b| rounded to float can be at most half an ulp below the true difference.
     queryReach_ = double(tolerance_) * (1.0 + 1e-6);
+    // An infinite tolerance merges every finite point into the first: no grid can help.
+    walkOnly_ = !std::isfinite(queryReach_);
     // Cells at least 4 reaches wide: the reach box of a point meets at most 2 per axis. Any wider
     // cell is as correct; the sizes only decide how many nodes a lookup meets.
-    const double minimum = 4.0 * queryReach_;
+    const double minimum = walkOnly_ ? 1.0 : 4.0 * queryReach_;
     double coarse = std::max(minimum, std::isfinite(spacing) ? double(spacing) : 0.0);
     if (!(coarse > 1e-30)) coarse = 1.0;  // nothing to go by (tolerance 0, degenerate sample)
-    if (!std::isfinite(coarse)) coarse = std::numeric_limits<double>::max();
     // A crowded coarse cell splits into up to 16 x 16 x 16 fine ones.
-    const double fine = std::max(minimum, coarse / 16.0);
-    splitting_ = coarse > 2.0 * fine;
+    fineSize_ = std::max(minimum, coarse / 16.0);
+    splitting_ = coarse > 2.0 * fineSize_;
 
     positions_.reserve(expectedVertices);
     nextInCell_.reserve(expectedVertices);
     exact_.Reset(SlotsFor(expectedVertices));
     exactShift_ = ShiftFor(exact_.size());
     coarse_.Init(coarse, expectedVertices);
-    fine_.Init(fine, 0);
 }
 
 int VertexMerger::Insert(const Vec3& p) {
@@ -141,6 +178,7 @@ void VertexMerger::Prefetch(const Vec3& p) const {
 }
 
 int VertexMerger::Resolve(const Vec3& p) {
+    if (walkOnly_) return WalkTree(p);
     unsigned looked = 0;
     Scan result = ScanGrid(coarse_, p, looked);
     if (result == Scan::Crowded) return WalkTree(p);
@@ -165,10 +203,14 @@ VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigne
     const bool coarse = &grid == &coarse_;
     if (coarse) near_.clear();
     std::int32_t lo[3], hi[3];
+    std::uint64_t cells = 1;
     for (int a = 0; a < 3; ++a) {
         lo[a] = grid.CellOf(double(p[a]) - queryReach_);
         hi[a] = grid.CellOf(double(p[a]) + queryReach_);
+        cells *= std::min<std::uint64_t>(std::uint64_t(std::int64_t(hi[a]) - lo[a]) + 1, kMaxScanCells + 1);
     }
+    // Cells are 4 reaches wide, so this takes a tolerance the grid cannot resolve (or a NaN).
+    if (cells > kMaxScanCells) return Scan::Crowded;
     bool seeFine = false;
     for (std::int64_t x = lo[0]; x <= hi[0]; ++x) {
         for (std::int64_t y = lo[1]; y <= hi[1]; ++y) {
@@ -195,6 +237,7 @@ VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigne
 }
 
 void VertexMerger::Split(CellSlot& cell) {
+    if (fine_.cellSlots.size() == 0) fine_.Init(fineSize_, 0);
     for (std::uint32_t n = cell.headPlusOne - 1; n != kNone;) {
         const std::uint32_t after = nextInCell_[n];
         Link(fine_, n);
@@ -230,6 +273,7 @@ int VertexMerger::MakeVertex(const Vec3& p) {
 
 int VertexMerger::WalkTree(const Vec3& p) {
     ++stats_.treeWalks;
+    if (positions_.empty()) return MakeVertex(p);
     BuildTree();
     for (std::uint32_t at = 0;;) {
         const TreeNode& node = tree_[at];

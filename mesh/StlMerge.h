@@ -18,8 +18,11 @@
 //   Boxes come from the tree, which is built only then, in index order, each insertion starting
 //   from the deepest node known to hold the point: on the previous path, or a grid neighbour
 //   (scan-ordered input walks about ten steps instead of a few hundred).
-// - When even the fine cells are crowded the point walks the tree with the plain test.
-// The tolerance must be >= 0 and the coordinates finite; the reader guarantees both.
+// - When even the fine cells are crowded, or a lookup would meet more than 27 cells, the point
+//   walks the tree with the plain test.
+// Any tolerance is taken: NaN and negative ones act as 0, an infinite one merges every finite
+// point into the first (as the plain test does). For finite coordinates the indices are always
+// the plain tree's; the work per point is bounded by the scan limit or by one walk of the tree.
 
 #include <cstddef>
 #include <cstdint>
@@ -73,7 +76,7 @@ struct MergeStats {
 class VertexMerger {
 public:
     // spacing: a typical distance between neighbouring corners, used only to size the grid cells;
-    // expectedVertices sizes the tables (they grow as needed).
+    // expectedVertices sizes the tables (they grow as needed; small inputs get small tables).
     // scanLimit: grid nodes looked at for one point before it walks the tree instead (tests lower
     // it to reach that path).
     VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit = 4096);
@@ -139,7 +142,8 @@ private:
     float tolerance_;
     unsigned scanLimit_;
     double queryReach_;  // the tolerance, widened for the rounding of the float difference
-
+    bool walkOnly_;      // infinite tolerance: every point walks the tree
+    double fineSize_;
     std::vector<Vec3> positions_;
 
     ZeroTable<ExactSlot> exact_;

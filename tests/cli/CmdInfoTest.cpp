@@ -100,6 +100,22 @@ TEST_F(OrvexInfo, ToleranceMergesTheSmallSphere) {
     EXPECT_NE(Orvex("info " + path + " --tolerance -1").exitCode, 0);
 }
 
+TEST_F(OrvexInfo, RefusesAToleranceThatIsNoFiniteFloatAndEndsOnHugeOnes) {
+    // 1e39 is infinite as a float (the merger's grid once looped over 2^96 cells for it).
+    for (const char* tolerance : {"1e39", "inf", "nan", "-1", "0.5mm"}) {
+        SCOPED_TRACE(tolerance);
+        const Outcome run = Orvex("info --tolerance " + std::string(tolerance) + " " + cube);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_NE(run.out.find("not a usable tolerance"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("Facets."), std::string::npos) << run.out;
+    }
+    // The largest floats merge the whole cube into its first corner; a denormal merges nothing.
+    EXPECT_NE(Orvex("info --tolerance 3.4028235e38 " + cube).out.find("12 Facets. 1 Points."),
+              std::string::npos);
+    EXPECT_NE(Orvex("info --tolerance 1e30 " + cube).out.find("12 Facets. 1 Points."), std::string::npos);
+    EXPECT_NE(Orvex("info --tolerance 1e-45 " + cube).out.find("12 Facets. 8 Points."), std::string::npos);
+}
+
 TEST_F(OrvexInfo, BadFilesExitNonZeroWithTheReason) {
     const fs::path empty = folder / "empty.stl";
     Write_File(empty, "");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -157,6 +159,78 @@ TEST(VertexMerger, ExtremeCoordinatesAndTolerances) {
         SCOPED_TRACE(testing::Message() << "tolerance " << tolerance);
         Expect_Same_Indices(points, tolerance, 0.0f);
         Expect_Same_Indices(points, tolerance, 1e20f);
+    }
+}
+
+TEST(VertexMerger, CornersOneToleranceApartAcrossACellBoundaryMerge) {
+    // 2^-11 apart exactly, on both sides of 0 (a cell boundary for every cell size).
+    const float t = std::ldexp(1.0f, -11);
+    const Vec3 a = {-std::ldexp(1.0f, -33), 0.0f, 0.0f};
+    const Vec3 b = {t - std::ldexp(1.0f, -33), 0.0f, 0.0f};
+    ASSERT_EQ(b.x - a.x, t);
+    const Vec3 beyond = {t, 0.0f, 0.0f};  // 2^-33 too far (one ulp further still rounds to t)
+    ASSERT_GT(beyond.x - a.x, t);
+    for (float spacing : {0.0f, t, 4.0f * t, 0.003f, 1.0f}) {
+        SCOPED_TRACE(testing::Message() << "spacing " << spacing);
+        for (const auto& [first, second] : {std::pair{a, b}, std::pair{b, a}}) {
+            VertexMerger merger(t, spacing, 4);
+            EXPECT_EQ(merger.Insert(first), 0);
+            EXPECT_EQ(merger.Insert(second), 0);
+        }
+        VertexMerger apart(t, spacing, 4);
+        EXPECT_EQ(apart.Insert(a), 0);
+        EXPECT_EQ(apart.Insert(beyond), 1);
+        // The same on every axis at once, and the tree agrees.
+        Expect_Same_Indices({{a.x, a.x, a.x}, {b.x, b.x, b.x}, {b.x, a.x, b.x}, {beyond.x, 0, 0}}, t,
+                            spacing);
+    }
+}
+
+// What a fuzzer does: random points, extreme coordinates and tolerances from denormals to infinity.
+// Each run must end and agree with the plain tree; the cell range of a lookup is bounded, so no
+// tolerance turns one lookup into billions of cells.
+TEST(VertexMerger, AnyToleranceEndsWithTheTreesVertices) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float tolerances[] = {
+        0.0f,  std::numeric_limits<float>::denorm_min(), 1e-38f, 1e-30f, 1e-3f, 1.0f, 1e10f, 1e30f,
+        3e38f, std::numeric_limits<float>::max(),        inf};
+    std::mt19937 random(11);
+    for (float tolerance : tolerances) {
+        for (int round = 0; round < 4; ++round) {
+            SCOPED_TRACE(testing::Message() << "tolerance " << tolerance << ", round " << round);
+            std::vector<Vec3> points;
+            for (int i = 0; i < 400; ++i) {
+                auto coordinate = [&]() -> float {
+                    switch (random() % 6) {
+                        case 0:
+                            return std::bit_cast<float>(std::uint32_t(random()) & 0xFF7FFFFFu);  // finite
+                        case 1:
+                            return float(int(random() % 7) - 3) * tolerance;
+                        case 2:
+                            return float(random() % 1000) * 1e-3f;
+                        default:
+                            return std::ldexp(float(int(random() % 2001) - 1000), int(random() % 300) - 150);
+                    }
+                };
+                Vec3 p = {coordinate(), coordinate(), coordinate()};
+                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) p = {0, 0, 0};
+                if (!points.empty() && random() % 5 == 0) p = points[random() % points.size()];
+                points.push_back(p);
+            }
+            for (float spacing : {0.0f, 1e-3f, 1e20f, inf})
+                Expect_Same_Indices(points, tolerance, spacing, round == 3 ? 4 : 4096);
+        }
+    }
+    // An infinite tolerance merges every finite corner into the first; NaN and negative ones act as 0.
+    VertexMerger all(inf, 1.0f, 4);
+    EXPECT_EQ(all.Insert({1, 2, 3}), 0);
+    EXPECT_EQ(all.Insert({-3e38f, 3e38f, 0}), 0);
+    EXPECT_EQ(all.Count(), 1u);
+    for (float odd : {std::numeric_limits<float>::quiet_NaN(), -1.0f}) {
+        VertexMerger exact(odd, 1.0f, 4);
+        EXPECT_EQ(exact.Insert({1, 2, 3}), 0);
+        EXPECT_EQ(exact.Insert({1, 2, 3}), 0);
+        EXPECT_EQ(exact.Insert({1, 2, std::nextafter(3.0f, 4.0f)}), 1);
     }
 }
 
