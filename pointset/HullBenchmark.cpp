@@ -7,8 +7,8 @@
 
 #include "geometry/AtomicFile.h"
 #include "geometry/Clock.h"
-#include "geometry/Statistics.h"
 #include "geometry/GeneralNumber.h"
+#include "geometry/Statistics.h"
 
 namespace orvex {
 
@@ -42,15 +42,22 @@ std::string Int(std::uint32_t value) {
     return std::to_string(value);
 }
 
-// The hull run sees only the cancel request: its own progress would interleave with ours.
-class CancelOnly : public Progress {
+// A hull run's own reports become a share of the whole benchmark under the benchmark's last text,
+// so a long run keeps its listener alive without its texts interleaving with ours.
+class RunShare : public Progress {
 public:
-    explicit CancelOnly(Progress* outer) : outer_(outer) {}
-    void Report(double, const std::string&) override {}
+    RunShare(Progress* outer, const long long& done, long long total, const std::string& text)
+        : outer_(outer), done_(done), total_(total), text_(text) {}
+    void Report(double fraction, const std::string&) override {
+        Report_Progress(outer_, (double(done_) + fraction) / double(total_), text_);
+    }
     bool IsCancelRequested() const override { return Cancel_Requested(outer_); }
 
 private:
     Progress* outer_;
+    const long long& done_;
+    long long total_;
+    const std::string& text_;
 };
 
 // Sums over the repeats of one configuration and the two measured arrays.
@@ -90,7 +97,7 @@ public:
           settings_(settings),
           hooks_(hooks),
           progress_(progress),
-          cancelOnly_(progress),
+          runShare_(progress, count_, total, shareText_),
           total_(total) {}
 
     Status Open(const char* defaultName) {
@@ -111,12 +118,8 @@ public:
     bool Hull(HullAlgorithm algorithm, unsigned n, Status& failure) {
         Text(" Calculating convex hull : " + std::to_string(n), 0);
         const int t0 = Millisecond_Clock();
-        const Status status = Run_Hull_Algorithm(set_, algorithm, progress_ ? &cancelOnly_ : nullptr);
+        const Status status = Run_Hull_Algorithm(set_, algorithm, progress_ ? &runShare_ : nullptr);
         set_.stats[12] = std::uint32_t(std::max(0, Millisecond_Clock() - t0));
-        if (Cancelled()) {
-            failure = Status::Error("the benchmark was cancelled");
-            return false;
-        }
         if (!status) {
             failure = Status::Error(std::string(Hull_Algorithm_Name(algorithm)) + " on " + std::to_string(n) +
                                     " points: " + status.message);
@@ -127,13 +130,35 @@ public:
 
     void Completed() {
         if (hooks_.repaint) hooks_.repaint();
-        const std::string text = std::to_string(count_ * 100 / total_) + " % completed";
-        Text(text, 1);
-        Report_Progress(progress_, double(count_) / double(total_), text);
+        shareText_ = std::to_string(count_ * 100 / total_) + " % completed";
+        Text(shareText_, 1);
         ++count_;
+        Report_Progress(progress_, double(count_) / double(total_), shareText_);
     }
 
     bool Cancelled() const { return Cancel_Requested(progress_); }
+
+    // Stopped between runs: the lines written so far are whole, so they are kept, and the table
+    // says where it ends.
+    HullBenchmarkResult Stop(int start) {
+        HullBenchmarkResult result;
+        result.stopped = true;
+        result.runsDone = count_;
+        result.runsTotal = total_;
+        table.Printf("%s\n", Stopped_Line(result).c_str());
+        result.status = table.Commit();
+        result.elapsedMs = Millisecond_Clock() - start;
+        return result;
+    }
+
+    HullBenchmarkResult Finish(int start) {
+        HullBenchmarkResult result;
+        result.status = table.Commit();
+        result.elapsedMs = Millisecond_Clock() - start;
+        result.runsDone = count_;
+        result.runsTotal = total_;
+        return result;
+    }
 
     AtomicFile table;
 
@@ -142,9 +167,10 @@ private:
     const HullBenchmarkSettings& settings_;
     const HullBenchmarkHooks& hooks_;
     Progress* progress_;
-    CancelOnly cancelOnly_;
-    long long total_;
+    std::string shareText_ = "0 % completed";
     long long count_ = 0;
+    RunShare runShare_;
+    long long total_;
 };
 
 Status Check_Repeats(int repeats) {
@@ -160,13 +186,6 @@ void Report_Averages(const BenchmarkRun& run, const float a[kSumCount]) {
     run.Memo(Hull_Average_Line(a));
     run.Memo("");
     run.Memo("");
-}
-
-HullBenchmarkResult Finish(BenchmarkRun& run, int start) {
-    HullBenchmarkResult result;
-    result.status = run.table.Commit();
-    result.elapsedMs = Millisecond_Clock() - start;
-    return result;
 }
 
 }  // namespace
@@ -197,6 +216,11 @@ Status Run_Hull_Algorithm(POINT_LIST& set, HullAlgorithm algorithm, Progress* pr
             break;
     }
     return set.IncrementalHull(progress);
+}
+
+std::string Stopped_Line(const HullBenchmarkResult& result) {
+    return "Stopped by the user after " + std::to_string(result.runsDone) + " of " +
+           std::to_string(result.runsTotal) + " runs.";
 }
 
 std::string Hull_Button_Line(int ms, const HullStats& s) {
@@ -254,7 +278,7 @@ HullBenchmarkResult Density_Benchmark(POINT_LIST& set, const HullBenchmarkSettin
             run.Memo("***Density = " + std::to_string(d) + "0 %");
             tally.Zero();
             for (int j = 0; j < repeats; ++j) {
-                if (run.Cancelled()) return {Status::Error("the benchmark was cancelled"), 0};
+                if (run.Cancelled()) return run.Stop(start);
                 run.Text(" Creating random " + std::to_string(n) + " points...", 0);
                 set.GenerateDensity(kRange, kRange, kRange, n, d, true);
                 run.Generated();
@@ -280,7 +304,7 @@ HullBenchmarkResult Density_Benchmark(POINT_LIST& set, const HullBenchmarkSettin
         }
         run.table.Printf("\n\n");
     }
-    return Finish(run, start);
+    return run.Finish(start);
 }
 
 HullBenchmarkResult Size_Benchmark(POINT_LIST& set, const HullBenchmarkSettings& settings,
@@ -328,7 +352,7 @@ HullBenchmarkResult Size_Benchmark(POINT_LIST& set, const HullBenchmarkSettings&
                 const unsigned n = kSizes[k];
                 tally.Zero();
                 for (int j = 0; j < repeats; ++j) {
-                    if (run.Cancelled()) return {Status::Error("the benchmark was cancelled"), 0};
+                    if (run.Cancelled()) return run.Stop(start);
                     run.Text(" Creating random " + std::to_string(n) + " points...", 0);
                     set.GenerateRandom(kRange, kRange, kRange, n, c.distribution, c.rotate);
                     run.Generated();
@@ -354,7 +378,7 @@ HullBenchmarkResult Size_Benchmark(POINT_LIST& set, const HullBenchmarkSettings&
         }
         run.table.Printf("\n\n");
     }
-    return Finish(run, start);
+    return run.Finish(start);
 }
 
 // A cloud or hull that does not fit in memory ends the run like any other failure: the set is

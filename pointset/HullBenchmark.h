@@ -5,8 +5,10 @@
 // the incremental hull `repeats` times per configuration on the caller's point set. The tables are
 // written through an atomic file in the current working folder; the report lines, the progress
 // texts and each new cloud go to the caller through hooks, so the window and orvex show the same.
-// Invariants: a run that fails or is cancelled leaves the previous table in place; every
-// configuration regenerates the set, so afterwards it holds the last cloud and its hull.
+// Invariants: a run that fails leaves the previous table in place; a run stopped through its
+// Progress (checked between runs) keeps the table of the configurations finished so far, whole
+// lines only, with a closing line that says so. Every configuration regenerates the set, so
+// afterwards it holds the last cloud and its hull.
 
 #include <functional>
 #include <string>
@@ -68,8 +70,14 @@ struct HullBenchmarkHooks {
 
 struct HullBenchmarkResult {
     Status status;
-    int elapsedMs = 0;  // from the first report line (density) or the headers (size) to the end
+    int elapsedMs = 0;       // from the first report line (density) or the headers (size) to the end
+    bool stopped = false;    // cancelled between runs; the table holds the finished configurations
+    long long runsDone = 0;  // hull runs finished, of runsTotal
+    long long runsTotal = 0;
 };
+
+// "Stopped by the user after 5 of 189 runs."
+std::string Stopped_Line(const HullBenchmarkResult& result);
 
 HullBenchmarkResult Run_Density_Benchmark(POINT_LIST& set, const HullBenchmarkSettings& settings,
                                           const HullBenchmarkHooks& hooks, Progress* progress = nullptr);

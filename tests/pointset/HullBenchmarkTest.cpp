@@ -349,14 +349,26 @@ TEST_F(InScratchFolder, SizeRoutineOnSphereKeepsEveryPoint) {
 
 // ---- Requests the routines refuse -------------------------------------------------------------
 
-class CancelAfter : public Progress {
+// Asks to stop once the benchmark has made `clouds` clouds; counts every report it gets.
+class StopAfterClouds : public Progress {
 public:
-    explicit CancelAfter(int reports) : left_(reports) {}
-    void Report(double, const std::string&) override { --left_; }
-    bool IsCancelRequested() const override { return left_ <= 0; }
+    StopAfterClouds(const std::vector<unsigned>& generated, std::size_t clouds)
+        : generated_(generated), clouds_(clouds) {}
+    void Report(double fraction, const std::string& text) override {
+        ++reports;
+        EXPECT_GE(fraction, last);
+        EXPECT_LE(fraction, 1.0);
+        EXPECT_NE(text.find("% completed"), std::string::npos) << text;
+        last = fraction;
+    }
+    bool IsCancelRequested() const override { return generated_.size() >= clouds_; }
+
+    int reports = 0;
+    double last = 0.0;
 
 private:
-    int left_;
+    const std::vector<unsigned>& generated_;
+    std::size_t clouds_;
 };
 
 TEST_F(InScratchFolder, RefusedRequestsWriteNoTable) {
@@ -381,17 +393,49 @@ TEST_F(InScratchFolder, RefusedRequestsWriteNoTable) {
     EXPECT_FALSE(fs::exists(kSizeBenchmarkFile));
 }
 
-TEST_F(InScratchFolder, CancelledRunKeepsThePreviousTable) {
+// Stopped between runs: the configurations finished so far stay in the table as whole lines, the
+// one cut short is left out, and the table's last line says where it stopped.
+TEST_F(InScratchFolder, StoppedRunKeepsTheFinishedConfigurations) {
     { std::ofstream(kDensityBenchmarkFile) << "old table\n"; }
     POINT_LIST set;
     HullBenchmarkSettings settings;
     settings.pointCount = 100;
-    CancelAfter cancel(5);
-    const HullBenchmarkResult result = Run_Density_Benchmark(set, settings, Recording(), &cancel);
-    EXPECT_FALSE(result.status);
-    EXPECT_NE(result.status.message.find("cancelled"), std::string::npos);
-    EXPECT_EQ(Read_All(kDensityBenchmarkFile), "old table\n");
+    settings.repeats = 2;
+    StopAfterClouds stop(generatedCounts, 5);
+    const HullBenchmarkResult result = Run_Density_Benchmark(set, settings, Recording(), &stop);
+    ASSERT_TRUE(result.status) << result.status.message;
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.runsDone, 5);
+    EXPECT_EQ(result.runsTotal, 66);
     EXPECT_EQ(generatedCounts.size(), 5u);
+    EXPECT_GE(stop.reports, 5);  // the hull runs' own reports come through as well
+
+    const std::string table = Read_All(kDensityBenchmarkFile);
+    ASSERT_FALSE(table.empty());
+    EXPECT_EQ(table.back(), '\n');
+    const std::vector<std::string> lines = Lines_Of(table);
+    int rows = 0;
+    for (const std::string& line : lines) rows += std::regex_match(line, kDensityRow);
+    EXPECT_EQ(rows, 2);  // densities 0 and 1; density 2 had one of its two runs
+    EXPECT_EQ(lines.back(), "Stopped by the user after 5 of 66 runs.");
+    EXPECT_EQ(Stopped_Line(result), lines.back());
+}
+
+TEST_F(InScratchFolder, SizeRoutineStopsBetweenRunsToo) {
+    POINT_LIST set;
+    HullBenchmarkSettings settings;
+    settings.maxPoints = 100;
+    StopAfterClouds stop(generatedCounts, 3);
+    const HullBenchmarkResult result = Run_Size_Benchmark(set, settings, Recording(), &stop);
+    ASSERT_TRUE(result.status) << result.status.message;
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.runsDone, 3);
+    EXPECT_EQ(result.runsTotal, 18);
+    const std::vector<std::string> lines = Lines_Of(Read_All(kSizeBenchmarkFile));
+    int rows = 0;
+    for (const std::string& line : lines) rows += std::regex_match(line, kSizeRow);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(lines.back(), "Stopped by the user after 3 of 18 runs.");
 }
 
 TEST_F(InScratchFolder, UnwritableTableIsReported) {
