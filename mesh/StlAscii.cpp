@@ -2,9 +2,10 @@
 
 #include "mesh/StlAscii.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <charconv>
-#include <cmath>
-#include <limits>
 #include <string_view>
 
 namespace orvex {
@@ -80,20 +81,20 @@ std::string Shown(std::string_view token) {
     return Quoted(shown);
 }
 
-// Out-of-range numerals become infinities (or zero for underflow): the caller then sees a
-// non-finite corner and deals with it like any other.
+// The float strtof gives in the C locale for the whole token. A numeral beyond the float range
+// becomes an infinity (the caller leaves its facet out as non-finite), one below it zero or a
+// denormal. Hexadecimal numerals are refused.
 bool ParseFloat(std::string_view token, float& value) {
-    if (!token.empty() && token.front() == '+') token.remove_prefix(1);
+    if (token.size() > 1 && token[0] == '+' && token[1] != '-') token.remove_prefix(1);
     const char* first = token.data();
     const char* last = first + token.size();
     auto [ptr, error] = std::from_chars(first, last, value);
     if (ptr != last || token.empty()) return false;
     if (error == std::errc::result_out_of_range) {
-        const std::size_t e = token.find_first_of("eE");
-        const bool underflow = e != std::string_view::npos && e + 1 < token.size() && token[e + 1] == '-';
-        const bool negative = token.front() == '-';
-        value = underflow ? 0.0f : std::numeric_limits<float>::infinity();
-        if (negative) value = -value;
+        // The value rounds to 0 or to infinity; strtof decides which from the value itself.
+        static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        const std::string numeral(token);
+        value = strtof_l(numeral.c_str(), nullptr, c_locale);
         return true;
     }
     return error == std::errc();

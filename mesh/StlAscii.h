@@ -1,7 +1,9 @@
 #pragma once
 // The text flavour of STL: "solid name", then per facet "facet normal nx ny nz", "outer loop",
 // three "vertex x y z", "endloop", "endfacet", and "endsolid name". Keywords are matched without
-// regard to case; several solids may follow one another. Numbers are read without the locale.
+// regard to case; several solids may follow one another. A number is the float strtof gives for
+// the whole token in the C locale (decimal numerals, "inf" and "nan"; not hexadecimal ones):
+// beyond the float range it is infinite, so its facet is later left out, below it 0 or a denormal.
 
 #include <cstddef>
 #include <span>

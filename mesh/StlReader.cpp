@@ -112,6 +112,50 @@ bool Has_Zero_Byte(std::span<const unsigned char> bytes) {
     return std::memchr(bytes.data(), 0, n) != nullptr;
 }
 
+// No mesh has coordinates like these: beyond kAbsurdlyLarge its area and volume overflow, and
+// below kAbsurdlySmall (but not zero) lie denormals and the floats that small integers, 16-bit
+// samples or text make when read as floats.
+constexpr float kAbsurdlyLarge = 1e15f;
+constexpr float kAbsurdlySmall = 1e-28f;
+constexpr std::size_t kPlausibilitySamples = 1024;
+
+bool Absurd(float v) {
+    const float a = std::fabs(v);
+    return !(a <= kAbsurdlyLarge) || (a != 0.0f && a < kAbsurdlySmall);
+}
+
+// Bytes a text file is made of: printable ASCII, white space, and anything of UTF-8.
+bool Looks_Like_Text(std::span<const unsigned char> bytes) {
+    const std::size_t n = std::min(bytes.size(), kTextProbeBytes);
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = bytes[i];
+        if (c < 0x09 || (c > 0x0D && c < 0x20) || c == 0x7F) return false;
+    }
+    return true;
+}
+
+// A count that does not fit the file is either a torn STL or no STL at all: a torn one still holds
+// coordinates, another file read as records gives infinities, NaNs and absurd magnitudes. Facets
+// with every corner at zero say nothing either way.
+bool Records_Look_Like_A_Mesh(const unsigned char* records, std::size_t count) {
+    std::size_t judged = 0, absurd = 0;
+    const std::size_t stride = std::max<std::size_t>(1, count / kPlausibilitySamples);
+    for (std::size_t k = 0; k < count; k += stride) {
+        StlFacet facet;
+        Stl_Read_Record(records + k * kStlRecordBytes, facet);
+        bool allZero = true, bad = false;
+        for (const Vec3& c : facet.corner)
+            for (int a = 0; a < 3; ++a) {
+                allZero = allZero && c[a] == 0.0f;
+                bad = bad || Absurd(c[a]);
+            }
+        if (allZero) continue;
+        ++judged;
+        if (bad) ++absurd;
+    }
+    return judged == 0 || absurd * 4 < judged;
+}
+
 bool Finite_Facet(const StlFacet& facet) {
     for (const Vec3& c : facet.corner)
         if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
@@ -199,13 +243,14 @@ std::string Join(const std::vector<std::string>& parts) {
 }
 
 Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
-                  const StlReadOptions& options, int startTime) {
-    StlReadReport local;
-    StlReadReport& report = options.report ? *options.report : local;
-    report = {};
+                  const StlReadOptions& options, StlReadReport& report, int startTime) {
     std::vector<std::string> problems;
+    auto fail = [&](StlFault fault, const std::string& what) {
+        report.fault = fault;
+        return Status::Error(name + ": " + what);
+    };
 
-    if (bytes.empty()) return Status::Error(name + ": the file is empty");
+    if (bytes.empty()) return fail(StlFault::NoFacets, "the file is empty");
     const bool exactBinary =
         bytes.size() >= kStlPreambleBytes && bytes.size() == Stl_Binary_Size(Stl_Read_Count(bytes.data()));
     bool merged = false;
@@ -214,26 +259,37 @@ Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::
         report.ascii = true;
         std::vector<StlFacet> facets;
         Status parsed = Parse_Stl_Ascii(bytes, name, facets, options.progress);
-        if (Cancel_Requested(options.progress)) return Status::Error(name + ": reading cancelled");
+        if (Cancel_Requested(options.progress)) return fail(StlFault::Cancelled, "reading cancelled");
         if (!parsed) problems.push_back(parsed.message.substr(name.size() + 2));
         report.facetsDeclared = report.facetsRead = facets.size();
-        if (facets.empty() && parsed) return Status::Error(name + ": the file holds no facets");
+        if (facets.empty() && parsed) return fail(StlFault::NoFacets, "the file holds no facets");
         merged = Merge_Facets(
             mesh, facets.size(), [&](std::size_t k) { return facets[k]; }, options, report);
     } else {
         if (bytes.size() < kStlPreambleBytes)
-            return Status::Error(name + ": too short for an STL file (" + std::to_string(bytes.size()) +
-                                 " bytes; the header and facet count take 84)");
+            return fail(StlFault::NoFacets, "too short for an STL file (" + std::to_string(bytes.size()) +
+                                                " bytes; the header and facet count take 84)");
         const std::uint32_t declared = Stl_Read_Count(bytes.data());
         report.facetsDeclared = declared;
-        if (declared == 0) return Status::Error(name + ": the facet count is 0, the file holds no facets");
         const std::uint64_t present = (bytes.size() - kStlPreambleBytes) / kStlRecordBytes;
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(declared, present));
+        const unsigned char* records = bytes.data() + kStlPreambleBytes;
+        if (!exactBinary) {
+            std::string why;
+            if (Looks_Like_Text(bytes))
+                why = "it is text, and does not begin with \"solid\"";
+            else if (!Records_Look_Like_A_Mesh(records, std::size_t(present)))
+                why = "its facet count " + std::to_string(declared) + " does not fit its " +
+                      std::to_string(bytes.size()) + " bytes, and the facets hold infinite or absurd numbers";
+            if (!why.empty())
+                return fail(StlFault::NotBinaryStl,
+                            std::string(kStlNotBinaryText) + " (" + why + "); nothing was loaded");
+        }
+        if (declared == 0) return fail(StlFault::NoFacets, "the facet count is 0, the file holds no facets");
         report.facetsRead = count;
         if (count < declared)
             problems.push_back("truncated after " + std::to_string(count) + " of " +
                                std::to_string(declared) + " facets");
-        const unsigned char* records = bytes.data() + kStlPreambleBytes;
         merged = Merge_Facets(
             mesh, count,
             [records](std::size_t k) {
@@ -246,7 +302,7 @@ Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::
     if (!merged) {
         mesh.FreeFaces();
         mesh.FreeVertices();
-        return Status::Error(name + ": reading cancelled");
+        return fail(StlFault::Cancelled, "reading cancelled");
     }
     if (report.tooManyVertices)
         problems.push_back("more than " + std::to_string(kMaxVertices) + " vertices; the facets after " +
@@ -256,11 +312,8 @@ Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::
                            " facets with NaN or infinite coordinates left out");
     mesh.Load_Time = Millisecond_Clock() - startTime;
 
-    if (mesh.IsEmpty()) {
-        if (problems.empty()) problems.push_back("no usable facets");
-        return Status::Error(name + ": " + Join(problems));
-    }
-    return problems.empty() ? Status::Ok() : Status::Error(name + ": " + Join(problems));
+    if (mesh.IsEmpty() && problems.empty()) problems.push_back("no usable facets");
+    return problems.empty() ? Status::Ok() : fail(StlFault::Damaged, Join(problems));
 }
 
 }  // namespace
@@ -271,11 +324,17 @@ Status Read_STL(UniOb& mesh, const std::string& path, const StlReadOptions& opti
     mesh.Load_Time = 0;
     Draw_Colour(mesh);
     const int start = Millisecond_Clock();
+    StlReadReport local;
+    StlReadReport& report = options.report ? *options.report : local;
+    report = {};
     Status status;
     {
         FileBytes file;
-        if (Status opened = file.Open(path); !opened) return opened;
-        status = Read_Bytes(mesh, file.Bytes(), path, options, start);
+        if (Status opened = file.Open(path); !opened) {
+            report.fault = StlFault::Unreadable;
+            return opened;
+        }
+        status = Read_Bytes(mesh, file.Bytes(), path, options, report, start);
     }
     // The file is released before the pipeline allocates its own arrays.
     if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
@@ -288,7 +347,10 @@ Status Read_STL_Memory(UniOb& mesh, std::span<const unsigned char> bytes, const 
     mesh.FreeVertices();
     mesh.Load_Time = 0;
     Draw_Colour(mesh);
-    Status status = Read_Bytes(mesh, bytes, name, options, Millisecond_Clock());
+    StlReadReport local;
+    StlReadReport& report = options.report ? *options.report : local;
+    report = {};
+    Status status = Read_Bytes(mesh, bytes, name, options, report, Millisecond_Clock());
     if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
     return status;
 }

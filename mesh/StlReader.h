@@ -7,7 +7,9 @@
 // the status says what was wrong ("truncated after 1204 of 5000 facets", "line 12: expected
 // 'vertex'..."). A facet with a NaN or infinite coordinate is left out and counted. An empty mesh
 // and a failed status mean nothing was usable. The facet count in a binary file is never trusted:
-// at most (size - 84) / 50 facets are read or allocated.
+// at most (size - 84) / 50 facets are read or allocated. A file whose count does not fit its size
+// and whose bytes are text (not beginning with "solid"), or whose facets mostly hold infinite,
+// NaN or absurd coordinates, is another kind of file: it is refused and nothing is loaded.
 
 #include <cstdint>
 #include <span>
@@ -24,7 +26,22 @@ namespace orvex {
 // or NaN value merges only identical corners (as 0 does).
 extern float Coincidence_Tolerance;
 
+// What kind of failure a read's status reports, for callers that treat them apart; the status
+// message says the same in words.
+enum class StlFault {
+    None,
+    Unreadable,    // cannot be opened or read, or a folder
+    NoFacets,      // empty, too short for the header, a facet count of 0, a text file without facets
+    Damaged,       // torn, malformed or non-finite facets: the mesh holds the usable ones, if any
+    NotBinaryStl,  // another kind of file: refused, the mesh stays empty
+    Cancelled,     // the mesh stays empty
+};
+
+// The words every NotBinaryStl message carries after the file name.
+inline constexpr char kStlNotBinaryText[] = "not a binary STL file";
+
 struct StlReadReport {
+    StlFault fault = StlFault::None;
     bool ascii = false;
     std::uint64_t facetsDeclared = 0;   // the binary count, or the facets of a text file
     std::uint64_t facetsRead = 0;       // complete facets found

@@ -2,10 +2,13 @@
 // every kind of damaged input, read from bytes in memory.
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +18,8 @@
 
 #include "geometry/Random.h"
 #include "mesh/StlFormat.h"
-#include "mesh/StlSynth.h"
 #include "mesh/StlReader.h"
+#include "mesh/StlSynth.h"
 
 namespace orvex {
 namespace {
@@ -43,16 +46,19 @@ Bytes Text(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-// Restores the program-wide tolerance after each test.
+// Restores the program-wide tolerance after each test, to what it was rather than to a number,
+// so that a changed default is seen by DefaultToleranceIsFiveTenThousandths whatever runs first.
 class StlRead : public ::testing::Test {
 protected:
-    void TearDown() override { Coincidence_Tolerance = 0.0005f; }
+    void SetUp() override { savedTolerance = Coincidence_Tolerance; }
+    void TearDown() override { Coincidence_Tolerance = savedTolerance; }
     Status Read(const Bytes& bytes, StlReadReport* report = nullptr) {
         StlReadOptions options;
         options.report = report;
         return Read_STL_Memory(mesh, bytes, "mem.stl", options);
     }
     UniOb mesh;
+    float savedTolerance = 0;
 };
 
 // Two facets of the unit square in z = 0, counter-clockwise from +z.
@@ -102,6 +108,10 @@ TEST_F(StlRead, MergesAtExactlyTheToleranceAndNotBeyond) {
         Read(Binary({Facet({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), Facet({0, 0.0006f, 0}, {0, 0, 1}, {1, 0, 1})})));
     EXPECT_EQ(mesh.Vertex_Count, 6u);
     EXPECT_EQ(mesh.Face_Index[1][0], 3);
+}
+
+TEST_F(StlRead, DefaultToleranceIsFiveTenThousandths) {
+    EXPECT_EQ(Coincidence_Tolerance, 0.0005f);
 }
 
 TEST_F(StlRead, ToleranceChangesOnlyLaterReads) {
@@ -244,7 +254,11 @@ TEST_F(StlRead, FileThatCannotBeOpenedLeavesTheMeshEmpty) {
     EXPECT_FALSE(status);
     EXPECT_NE(status.message.find("/nonexistent-folder/none.stl"), std::string::npos);
     EXPECT_TRUE(mesh.IsEmpty());
-    EXPECT_FALSE(Read_STL(mesh, ::testing::TempDir()));
+    StlReadReport report;
+    StlReadOptions options;
+    options.report = &report;
+    EXPECT_FALSE(Read_STL(mesh, ::testing::TempDir(), options));
+    EXPECT_EQ(report.fault, StlFault::Unreadable);
     EXPECT_TRUE(mesh.IsEmpty());
 }
 
@@ -381,6 +395,221 @@ TEST_F(StlRead, RandomBytesNeverCrash) {
         Read(bytes);
         for (const FaceIndex& f : mesh.Face_Index)
             for (int i : f) ASSERT_LT(unsigned(i), mesh.Vertex_Count);
+    }
+}
+
+// ---- Files that are no STL ----
+
+// Prose of some hundred bytes whose facet-count bytes (80 to 83) read "y `.": 778,051,705 facets.
+std::string Prose() {
+    std::string text(80, ' ');
+    const std::string start = "Notes on the scanner set-up, written before the session.\n";
+    text.replace(0, start.size(), start);
+    text +=
+        "y `. Then the turntable is levelled, the lamps are warmed and the calibration "
+        "board is photographed from twelve angles; every step is noted here.\n";
+    while (text.size() < 420) text += "more notes about the scan and its lighting\n";
+    return text;
+}
+
+TEST_F(StlRead, TextThatIsNoStlIsRefusedAndNothingLoads) {
+    const Bytes prose = Text(Prose());
+    ASSERT_EQ(Stl_Read_Count(prose.data()), 778051705u);
+    // A point file (digits, blanks and newlines) reads as tiny positive floats, not absurd ones.
+    std::string points;
+    for (int i = 0; points.size() < 600; ++i) points += std::to_string(i * 0.125) + " 4.5 -17.25\n";
+    for (const Bytes& bytes : {prose, Text(points)}) {
+        StlReadReport report;
+        const Status status = Read(bytes, &report);
+        EXPECT_FALSE(status);
+        EXPECT_EQ(report.fault, StlFault::NotBinaryStl);
+        EXPECT_NE(status.message.find("mem.stl: not a binary STL file (it is text, and does not begin with "
+                                      "\"solid\"); nothing was loaded"),
+                  std::string::npos)
+            << status.message;
+        EXPECT_TRUE(mesh.IsEmpty());
+        EXPECT_EQ(report.facetsRead, 0u);
+    }
+}
+
+Bytes Random_Bytes(std::size_t size, std::uint64_t seed) {
+    Bytes bytes(size);
+    for (auto& b : bytes) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        b = static_cast<unsigned char>(seed >> 56);
+    }
+    return bytes;
+}
+
+TEST_F(StlRead, OtherBinaryFilesAreRefusedWhenTheirCountDoesNotFit) {
+    // Random bytes (compressed or image data) with a zero byte early, and 16-bit samples as in a
+    // CT volume, which read as denormals and tiny floats.
+    Bytes noise = Random_Bytes(84 + 50 * 40 + 17, 99);
+    noise[3] = 0;
+    Bytes samples(84 + 50 * 300 + 6);
+    std::uint64_t seed = 7;
+    for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        const unsigned value = (i / 700) % 3 ? unsigned(seed >> 52) : 0u;  // 0 .. 4095, air in places
+        samples[i] = static_cast<unsigned char>(value);
+        samples[i + 1] = static_cast<unsigned char>(value >> 8);
+    }
+    for (const Bytes& bytes : {noise, samples}) {
+        ASSERT_NE(bytes.size(), Stl_Binary_Size(Stl_Read_Count(bytes.data())));
+        StlReadReport report;
+        const Status status = Read(bytes, &report);
+        EXPECT_EQ(report.fault, StlFault::NotBinaryStl);
+        EXPECT_NE(status.message.find(" does not fit its " + std::to_string(bytes.size()) +
+                                      " bytes, and the facets hold infinite or absurd numbers); nothing was "
+                                      "loaded"),
+                  std::string::npos)
+            << status.message;
+        EXPECT_TRUE(mesh.IsEmpty());
+    }
+}
+
+TEST_F(StlRead, TornFileWithAFewBadFacetsIsStillAnStl) {
+    // A sphere cut short, its header text and a few NaN facets among the complete ones.
+    Bytes bytes = Make_Sphere_Stl(Sphere_For_Triangles(2000));
+    const std::uint32_t declared = Stl_Read_Count(bytes.data());
+    std::memcpy(bytes.data(), "solid sphere made by hand, no zero byte in this header at all......", 64);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (std::size_t k = 0; k < 200; k += 10)
+        std::memcpy(bytes.data() + kStlPreambleBytes + k * kStlRecordBytes + 12, &nan, 4);
+    bytes.resize(Stl_Binary_Size(1000) + 23);
+    StlReadReport report;
+    const Status status = Read(bytes, &report);
+    EXPECT_EQ(report.fault, StlFault::Damaged);
+    EXPECT_NE(status.message.find("truncated after 1000 of " + std::to_string(declared) + " facets"),
+              std::string::npos)
+        << status.message;
+    EXPECT_EQ(report.facetsNonFinite, 20u);
+    EXPECT_EQ(mesh.Face_Count, 980u);
+}
+
+TEST_F(StlRead, FileOfExactlyTheDeclaredSizeIsAlwaysRead) {
+    // Garbage of exactly 84 + 50 N bytes is a (bad) binary STL: its NaN facets are counted.
+    Bytes bytes = Random_Bytes(Stl_Binary_Size(64), 5);
+    const std::uint32_t count = 64;
+    std::memcpy(bytes.data() + kStlHeaderBytes, &count, 4);
+    StlReadReport report;
+    Read(bytes, &report);
+    EXPECT_NE(report.fault, StlFault::NotBinaryStl);
+    EXPECT_EQ(report.facetsRead, 64u);
+}
+
+// ---- Text numbers ----
+
+// The square's text with the x of its second corner replaced.
+std::string Square_With_X(const std::string& x) {
+    std::string text = Ascii_Square();
+    text.replace(text.find("vertex 1 0 0") + 7, 1, x);
+    return text;
+}
+
+TEST_F(StlRead, TextNumbersAreWhatStrtofGives) {
+    const std::string tiny = "0." + std::string(59, '0') + "1";  // 1e-60 without an exponent
+    for (const std::string& x :
+         {std::string("1e-60"), tiny, std::string("-1e-60"), std::string("1e-40"), std::string("+2.5e-44"),
+          std::string("3.4e38"), std::string("-0.000000001e-30")}) {
+        std::string text = Ascii_Square();
+        text.replace(text.find("vertex 1 0 0"), 12, "vertex " + x + " 7 7");  // a corner of its own
+        ASSERT_TRUE(Read(Text(text))) << x;
+        ASSERT_EQ(mesh.Face_Count, 2u) << x;
+        const float expected = std::strtof(x.c_str(), nullptr);
+        const float read = mesh.Vertex_Pos[mesh.Face_Index[0][1]].x;
+        EXPECT_EQ(std::memcmp(&read, &expected, 4), 0) << x << " read as " << read;
+    }
+}
+
+TEST_F(StlRead, TextNumbersBeyondTheFloatRangeLeaveTheirFacetOut) {
+    const std::string huge = "1" + std::string(52, '0') + "e-2";  // 1e50 with a negative exponent
+    for (const std::string& x :
+         {std::string("1e+60"), std::string("-1e60"), huge, std::string("3.5e38"), std::string("1e400")}) {
+        StlReadReport report;
+        const Status status = Read(Text(Square_With_X(x)), &report);
+        EXPECT_FALSE(status) << x;
+        EXPECT_EQ(report.facetsNonFinite, 1u) << x;
+        EXPECT_EQ(mesh.Face_Count, 1u) << x;
+        EXPECT_NE(status.message.find("1 facets with NaN or infinite coordinates left out"),
+                  std::string::npos)
+            << status.message;
+    }
+}
+
+TEST_F(StlRead, TextSignsAreReadAsTheCLibraryReadsThem) {
+    for (const char* bad : {"+-0", "+", "++1", "-+1", "0x1p3"}) {
+        const Status status = Read(Text(Square_With_X(bad)));
+        EXPECT_FALSE(status) << bad;
+        EXPECT_NE(status.message.find(std::string("line 5: expected a number, found '") + bad + "'"),
+                  std::string::npos)
+            << status.message;
+        EXPECT_EQ(mesh.Face_Count, 0u) << bad;
+    }
+    ASSERT_TRUE(Read(Text(Square_With_X("+1"))));
+    EXPECT_EQ(mesh.Vertex_Count, 4u);
+}
+
+// ---- Input ending at the end of a page ----
+
+// Bytes placed so that the last one is the last of a page and the next page cannot be touched:
+// a read one byte past the end faults in every build.
+class PageEndBytes {
+public:
+    explicit PageEndBytes(const Bytes& bytes) {
+        const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+        const std::size_t pages = (bytes.size() + page - 1) / page;
+        size_ = (pages + 1) * page;
+        void* map = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (map == MAP_FAILED) return;
+        base_ = static_cast<unsigned char*>(map);
+        mprotect(base_ + pages * page, page, PROT_NONE);
+        data_ = base_ + pages * page - bytes.size();
+        std::memcpy(data_, bytes.data(), bytes.size());
+        span_ = {data_, bytes.size()};
+    }
+    ~PageEndBytes() {
+        if (base_) munmap(base_, size_);
+    }
+    std::span<const unsigned char> Span() const { return span_; }
+
+private:
+    unsigned char* base_ = nullptr;
+    unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::span<const unsigned char> span_;
+};
+
+TEST_F(StlRead, InputEndingOnAPageBoundaryIsReadWithinItsBytes) {
+    const Bytes sphere = Make_Sphere_Stl(Sphere_For_Triangles(500));
+    const std::uint32_t facets = Stl_Read_Count(sphere.data());
+    Bytes torn = sphere;
+    torn.resize(Stl_Binary_Size(facets / 2));
+    Bytes tornMidRecord = sphere;
+    tornMidRecord.resize(Stl_Binary_Size(facets / 2) + 49);
+    std::string cut = Ascii_Square();
+    cut.resize(cut.rfind("endloop"));
+    std::string noNewline = Ascii_Square();
+    noNewline.resize(noNewline.rfind("endsolid") - 1);
+    std::string longNumber = Square_With_X("1" + std::string(60, '0'));
+    longNumber.resize(longNumber.rfind("endsolid") - 1);
+    struct Case {
+        Bytes bytes;
+        unsigned faces;
+    };
+    const std::vector<Case> cases = {{sphere, facets},
+                                     {torn, facets / 2},
+                                     {tornMidRecord, facets / 2},
+                                     {Text(cut), 1},
+                                     {Text(noNewline), 2},
+                                     {Text(longNumber), 1},
+                                     {Text(Prose()), 0},
+                                     {Text("solid x\nfacet normal 0 0 1e"), 0}};
+    for (const Case& c : cases) {
+        const PageEndBytes guarded(c.bytes);
+        ASSERT_EQ(guarded.Span().size(), c.bytes.size());
+        Read_STL_Memory(mesh, guarded.Span(), "page.stl");
+        EXPECT_EQ(mesh.Face_Count, c.faces);
     }
 }
 
