@@ -11,6 +11,8 @@ QString ConversionError::Message() const {
 }
 
 std::optional<int> Strict_To_Int(const QString& text) {
+    // toInt stops at a NUL character and takes "3\0abc" for 3.
+    if (text.contains(QChar(0))) return std::nullopt;
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
     if (!ok) return std::nullopt;

@@ -129,6 +129,7 @@ private slots:
         QVERIFY(!Strict_To_Int("12px"));
         QVERIFY(!Strict_To_Int(""));
         QVERIFY(!Strict_To_Int("99999999999"));
+        QVERIFY(!Strict_To_Int(QString::fromUtf16(u"3\0abc", 5)));
         QCOMPARE(Strict_To_Float("0.0005"), std::optional<float>(0.0005f));
         QCOMPARE(Strict_To_Float(" 1e2 "), std::optional<float>(100.0f));
         QCOMPARE(Strict_To_Float("-.5"), std::optional<float>(-0.5f));
