@@ -1,5 +1,7 @@
 #include "pointset/NumberScanner.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,10 +12,85 @@ namespace orvex {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t(1) << 20;
+constexpr std::size_t kSmallestBlock = 256;
 constexpr std::size_t kShownText = 24;
 
 bool Is_Space(char c) {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool Is_Digit(char c, bool hex) {
+    return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+}
+
+// A whole small file fits in one block, so a short read allocates and clears little; a file whose
+// size is unknown (a pipe) starts with the full block.
+std::size_t First_Block(std::FILE* file) {
+    if (!file) return kSmallestBlock;
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return kBlock;
+    const auto bytes = std::uint64_t(info.st_size) + 1;
+    return std::size_t(std::clamp<std::uint64_t>(bytes, kSmallestBlock, kBlock));
+}
+
+// Sign of the power of two of a number's first significant digit: negative for a number that
+// from_chars found out of range because it is too small, positive for one too large (those lie
+// 2^150 or more from 1, far beyond what the estimate can miss). [p, end) is the text after the sign
+// and any "0x".
+bool Too_Small(const char* p, const char* end, bool hex) {
+    long long order = 0;  // of the first significant digit, in digits
+    bool point = false, significant = false;
+    for (; p < end && (Is_Digit(*p, hex) || *p == '.'); ++p) {
+        if (*p == '.') {
+            point = true;
+        } else if (!significant && *p == '0') {
+            if (point) --order;
+        } else {
+            significant = true;
+            if (!point) ++order;
+        }
+    }
+    if (!significant) return true;
+    long long exponent = 0;
+    bool negative = false;
+    if (p < end) ++p;  // 'e' or 'p'
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    for (; p < end; ++p) exponent = std::min(exponent * 10 + (*p - '0'), 1'000'000'000'000LL);
+    if (negative) exponent = -exponent;
+    // Hexadecimal digits count four bits each; their exponent is already one of two.
+    return (hex ? 4 * order : order) + exponent < 0;
+}
+
+enum class Parsed { Number, Bad, NotFinite };
+
+// The token as strtof reads it in the C locale, if strtof takes all of it.
+Parsed Parse_Float(const char* begin, const char* end, float& value) {
+    const char* p = begin;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    // from_chars reads no "0x" and would take a second sign or a signed hexadecimal body.
+    const bool hex = end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    if (hex) {
+        p += 2;
+        if (!(Is_Digit(p[0], true) || (p[0] == '.' && end - p > 1 && Is_Digit(p[1], true))))
+            return Parsed::Bad;
+    } else if (p == end || *p == '+' || *p == '-') {
+        return Parsed::Bad;
+    }
+    float magnitude = 0.0f;
+    const std::from_chars_result read =
+        std::from_chars(p, end, magnitude, hex ? std::chars_format::hex : std::chars_format::general);
+    if (read.ptr != end) return Parsed::Bad;
+    if (read.ec == std::errc::result_out_of_range) {
+        // Rounded to nothing, as strtof gives it; too large is infinite.
+        if (!Too_Small(p, end, hex)) return Parsed::NotFinite;
+        magnitude = 0.0f;
+    } else if (read.ec != std::errc{}) {
+        return Parsed::Bad;
+    }
+    if (!std::isfinite(magnitude)) return Parsed::NotFinite;
+    value = negative ? -magnitude : magnitude;
+    return Parsed::Number;
 }
 
 // from_chars takes no leading '+', the C library does.
@@ -23,7 +100,7 @@ const char* Skip_Plus(const char* begin, const char* end) {
 
 }  // namespace
 
-NumberScanner::NumberScanner(std::FILE* file) : file_(file), buffer_(kBlock) {}
+NumberScanner::NumberScanner(std::FILE* file) : file_(file), buffer_(First_Block(file)) {}
 
 bool NumberScanner::refill() {
     if (eof_ || !file_) return false;
@@ -33,7 +110,11 @@ bool NumberScanner::refill() {
         size_ -= pos_;
         pos_ = 0;
     }
-    if (size_ == buffer_.size()) return false;  // a token longer than the whole block
+    if (size_ == buffer_.size()) {
+        // A token longer than the whole block; the block was sized from a file that has grown since.
+        if (buffer_.size() >= kBlock) return false;
+        buffer_.resize(std::min(kBlock, 2 * buffer_.size()));
+    }
     const std::size_t got = std::fread(buffer_.data() + size_, 1, buffer_.size() - size_, file_);
     size_ += got;
     if (got == 0) {
@@ -70,10 +151,11 @@ bool NumberScanner::nextToken(const char*& begin, const char*& end) {
     return true;
 }
 
-NumberScanner::Result NumberScanner::notANumber(const char* begin, const char* end) {
+NumberScanner::Result NumberScanner::notANumber(const char* begin, const char* end, bool notFinite) {
     const std::size_t length = std::size_t(end - begin);
     badText_.assign(begin, std::min(length, kShownText));
     if (length > kShownText) badText_ += "...";
+    notFinite_ = notFinite;
     // The reading stops here; the position stays on the token.
     return Result::NotANumber;
 }
@@ -83,17 +165,8 @@ NumberScanner::Result NumberScanner::NextFloat(float& value) {
     const char* end;
     if (!nextToken(begin, end)) return Result::End;
     if (truncated_) return notANumber(begin, end);
-    float parsed = 0.0f;
-    std::from_chars_result read = std::from_chars(Skip_Plus(begin, end), end, parsed);
-    if (read.ec == std::errc::result_out_of_range) {
-        // Too small for a float is a tiny number (the C library gives 0 or a denormal); too large
-        // is not a coordinate.
-        double wide = 0.0;
-        read = std::from_chars(Skip_Plus(begin, end), end, wide);
-        parsed = float(wide);
-    }
-    if (read.ec != std::errc{} || read.ptr != end || !std::isfinite(parsed)) return notANumber(begin, end);
-    value = parsed;
+    const Parsed parsed = Parse_Float(begin, end, value);
+    if (parsed != Parsed::Number) return notANumber(begin, end, parsed == Parsed::NotFinite);
     pos_ += std::size_t(end - begin);
     return Result::Number;
 }

@@ -5,17 +5,22 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "geometry/Vec3.h"
+#include "pointset/NumberScanner.h"
 #include "pointset/PointList.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -162,6 +167,52 @@ TEST_F(PointFiles, ReadersAcceptWhatTheCLibraryReads) {
     EXPECT_EQ(points[0][1], 20.0f);
 }
 
+TEST_F(PointFiles, NumbersAreWhatStrtofMakesOfThem) {
+    // Too small even for a double, rounded to nothing or to a denormal, hexadecimal: six points.
+    const char* const tokens[] = {"1e-507",
+                                  "-1e-507",
+                                  "1e-46",
+                                  "-7e-46",
+                                  "7.1e-46",
+                                  "1e-40",
+                                  "1e-310",
+                                  "-0",
+                                  "0x1",
+                                  "0X1.8p1",
+                                  "-0x.8p-2",
+                                  "0x1p-149",
+                                  "0x1.8p-150",
+                                  "0x1p-151",
+                                  "+0x0p0",
+                                  "-0x1p-999999999999999",
+                                  "0x1.fffffep127",
+                                  "3.4028235e38"};
+    std::string text;
+    for (std::size_t i = 0; i < std::size(tokens); ++i)
+        text += std::string(tokens[i]) + (i % 3 == 2 ? "\n" : " ");
+    POINT_LIST set;
+    const Status status = set.ReadXYZ(Write("forms.xyz", text));
+    ASSERT_TRUE(status) << status.message;
+    std::vector<Point> points = Points_Of(set);
+    std::reverse(points.begin(), points.end());
+    ASSERT_EQ(points.size(), std::size(tokens) / 3);
+    for (std::size_t i = 0; i < std::size(tokens); ++i) {
+        const float value = points[i / 3][i % 3];
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(value),
+                  std::bit_cast<std::uint32_t>(std::strtof(tokens[i], nullptr)))
+            << tokens[i] << " read as " << value;
+    }
+    // The C library's answers, spelt out.
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(points[0][1]), 0x80000000u);  // -1e-507 is -0
+    EXPECT_EQ(points[1][1], 0x1p-149f);
+    EXPECT_EQ(points[2][2], 1.0f);
+    EXPECT_EQ(points[3][0], 3.0f);
+    EXPECT_EQ(points[3][1], -0.125f);
+    EXPECT_EQ(points[4][0], 0x1p-149f);
+    EXPECT_EQ(points[4][1], 0.0f);
+    EXPECT_EQ(points[5][2], std::numeric_limits<float>::max());
+}
+
 TEST_F(PointFiles, ReadersRandomiseTheColour) {
     POINT_LIST set;
     set.colour[0] = set.colour[1] = set.colour[2] = 0.0f;
@@ -304,22 +355,98 @@ TEST_F(PointFiles, TextThatIsNotANumberEndsTheReading) {
 }
 
 TEST_F(PointFiles, NumbersWithTrailingTextOrNoFiniteValueAreNotNumbers) {
-    for (const char* text : {"1 2 3abc\n", "1 2 nan\n", "inf 2 3\n", "1 2 1e60\n", "1,5 2 3\n"}) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    for (const Case c :
+         {Case{"1 2 3abc\n", "'3abc' is not a number"}, Case{"1,5 2 3\n", "'1,5' is not a number"},
+          Case{"1 2 0x\n", "'0x' is not a number"}, Case{"1 2 0x-1\n", "'0x-1' is not a number"},
+          Case{"1 2 +-0\n", "'+-0' is not a number"}, Case{"1 2 0x1p\n", "'0x1p' is not a number"},
+          Case{"1 2 nan\n", "'nan' is not a finite number"},
+          Case{"INF 2 3\n", "'INF' is not a finite number"},
+          Case{"1 2 1e60\n", "'1e60' is not a finite number"},
+          Case{"1 2 -1e400\n", "'-1e400' is not a finite number"},
+          Case{"1 2 0x1p128\n", "'0x1p128' is not a finite number"}}) {
         POINT_LIST set;
-        EXPECT_FALSE(set.ReadXYZ(Write("t.xyz", text))) << text;
-        EXPECT_EQ(set.Count(0), 0u) << text;
+        const Status status = set.ReadXYZ(Write("t.xyz", c.text));
+        EXPECT_FALSE(status) << c.text;
+        EXPECT_NE(status.message.find(c.expected), std::string::npos) << status.message;
+        EXPECT_EQ(set.Count(0), 0u) << c.text;
     }
 }
 
-TEST_F(PointFiles, AnIncompleteLastPointIsNotMade) {
+TEST_F(PointFiles, AnIncompleteLastPointIsReportedAndNotMade) {
+    // Cut after one, two or all but one value of the last record, in every format.
+    struct Case {
+        const char* name;
+        const char* text;
+    };
+    for (const Case c :
+         {Case{"x.xyz", "1 2 3\n4"}, Case{"xy.xyz", "1 2 3\n4 5"}, Case{"x.ran", "2\n1 2 3\n4\n"},
+          Case{"x.xyc", "1 2 3 4 5 6\n7"}, Case{"xyzrg.xyc", "1 2 3 4 5 6\n7 8 9 10 11\n"}}) {
+        POINT_LIST set;
+        const std::string path = Write(c.name, c.text);
+        const std::string kind = path.substr(path.size() - 3);
+        const Status status = kind == "ran"   ? set.ReadRAN(path)
+                              : kind == "xyz" ? set.ReadXYZ(path)
+                                              : set.ReadXYC(path);
+        EXPECT_FALSE(status) << c.name;
+        EXPECT_NE(status.message.find("the last point is incomplete"), std::string::npos) << status.message;
+        EXPECT_EQ(set.Count(0), 1u) << c.name;
+        EXPECT_EQ(set.boundsMax, (Vec3{1, 2, 3})) << c.name;
+    }
+}
+
+TEST_F(PointFiles, SmallFilesAreReadThroughASmallBlock) {
+    const std::string path = Write("small.xyz", "1 2 3\n");
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    ASSERT_TRUE(file);
+    NumberScanner small(file);
+    EXPECT_LE(small.BlockBytes(), 4096u);
+    std::fclose(file);
     POINT_LIST set;
-    const Status status = set.ReadXYZ(Write("cut.xyz", "1 2 3\n4 5"));
-    EXPECT_FALSE(status);
-    EXPECT_NE(status.message.find("incomplete"), std::string::npos) << status.message;
-    EXPECT_EQ(set.Count(0), 1u);
-    POINT_LIST coloured;
-    EXPECT_FALSE(coloured.ReadXYC(Write("cut.xyc", "1 2 3 4 5 6\n7 8 9 10\n")));
-    EXPECT_EQ(coloured.Count(0), 1u);
+    for (int i = 0; i < 200000; ++i) Add(set, {float(i), 2, 3});
+    ASSERT_TRUE(set.WriteXYZ(Path("large")));
+    file = std::fopen(Path("large.xyz").c_str(), "r");
+    ASSERT_TRUE(file);
+    NumberScanner large(file);
+    EXPECT_EQ(large.BlockBytes(), std::size_t(1) << 20);
+    std::fclose(file);
+}
+
+TEST_F(PointFiles, AFileThatGrowsAfterItWasSizedIsReadWhole) {
+    // The block is sized when the reading starts; a token longer than that block still comes whole.
+    const std::string path = Write("grow.xyz", "1 2 3\n");
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    ASSERT_TRUE(file);
+    NumberScanner scan(file);
+    const std::string digits = "0." + std::string(5000, '7');
+    std::ofstream(path, std::ios::app) << "4 5 " << digits << " 6e-1";
+    float v[7] = {};
+    for (float& x : v) ASSERT_EQ(scan.NextFloat(x), NumberScanner::Result::Number) << scan.BadText();
+    float end = 0;
+    EXPECT_EQ(scan.NextFloat(end), NumberScanner::Result::End);
+    std::fclose(file);
+    EXPECT_EQ(v[5], std::strtof(digits.c_str(), nullptr));
+    EXPECT_EQ(v[6], 0.6f);
+    EXPECT_EQ(scan.Line(), 2u);
+}
+
+TEST_F(PointFiles, TokensAsLongAsTheWholeFileAreNumbers) {
+    // One token that fills the file, of every length around the smallest block.
+    for (std::size_t length = 250; length < 262; ++length) {
+        std::string text(length, '0');
+        text.back() = '5';
+        const std::string path = Write("one.xyz", text);
+        std::FILE* file = std::fopen(path.c_str(), "r");
+        ASSERT_TRUE(file);
+        NumberScanner scan(file);
+        float value = 0;
+        EXPECT_EQ(scan.NextFloat(value), NumberScanner::Result::Number) << length;
+        EXPECT_EQ(value, 5.0f);
+        std::fclose(file);
+    }
 }
 
 TEST_F(PointFiles, EmptyOrBlankFilesGiveAnEmptySet) {
