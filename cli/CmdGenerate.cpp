@@ -93,23 +93,24 @@ int Run_Generate(const GenerateOptions& options) {
                 double(set.boundsMin.z), double(set.boundsMax.x), double(set.boundsMax.y),
                 double(set.boundsMax.z));
 
-    const std::string base = options.output.substr(0, dot);
+    // The name as given: "P.RAN" stays P.RAN.
+    const std::string& path = options.output;
     Status written;
     if (lower == ".ran") {
-        written = set.WriteRAN(base);
+        written = set.WriteRANFile(path);
     } else if (lower == ".xyz") {
-        written = set.WriteXYZ(base);
+        written = set.WriteXYZFile(path);
     } else {
         POINT_LIST painted;
         Paint_Points(set, painted);
         set.Clear();
-        written = painted.WriteXYC(base);
+        written = painted.WriteXYCFile(path);
     }
     if (!written) {
         std::fprintf(stderr, "orvex generate: %s\n", written.message.c_str());
         return 1;
     }
-    std::printf("Wrote %s%s\n", base.c_str(), lower.c_str());
+    std::printf("Wrote %s\n", path.c_str());
     return 0;
 }
 

@@ -45,7 +45,8 @@ std::string Count_Text(std::uint64_t n) {
 std::string Stop_Reason(const NumberScanner& scan, Result result, bool insideRecord) {
     if (scan.ReadFailed()) return "the file could not be read to its end";
     if (result == Result::NotANumber)
-        return "line " + std::to_string(scan.Line()) + ": '" + scan.BadText() + "' is not a number";
+        return "line " + std::to_string(scan.Line()) + ": '" + scan.BadText() +
+               (scan.NotFinite() ? "' is not a finite number" : "' is not a number");
     return insideRecord ? "the last point is incomplete" : "the file ends early";
 }
 
@@ -240,7 +241,18 @@ Status POINT_LIST::ReadXYC(const std::string& path) {
 // ---- Writers ----------------------------------------------------------------------------------
 
 Status POINT_LIST::WriteRAN(const std::string& name) const {
-    const std::string target = name + ".ran";
+    return WriteRANFile(name + ".ran");
+}
+
+Status POINT_LIST::WriteXYZ(const std::string& name) const {
+    return WriteXYZFile(name + ".xyz");
+}
+
+Status POINT_LIST::WriteXYC(const std::string& name) const {
+    return WriteXYCFile(name + ".xyc");
+}
+
+Status POINT_LIST::WriteRANFile(const std::string& target) const {
     const unsigned n = Count(0);
     if (n == 0) return Nothing_Written(target, "the point set is empty");
     return Write_Points(*this, target, false, [n](TextOut& out) {
@@ -249,14 +261,12 @@ Status POINT_LIST::WriteRAN(const std::string& name) const {
     });
 }
 
-Status POINT_LIST::WriteXYZ(const std::string& name) const {
-    const std::string target = name + ".xyz";
+Status POINT_LIST::WriteXYZFile(const std::string& target) const {
     if (!points.next) return Nothing_Written(target, "the point set is empty");
     return Write_Points(*this, target, false, [](TextOut&) {});
 }
 
-Status POINT_LIST::WriteXYC(const std::string& name) const {
-    const std::string target = name + ".xyc";
+Status POINT_LIST::WriteXYCFile(const std::string& target) const {
     if (!points.next) return Nothing_Written(target, "the point set is empty");
     if (!coloured) return Nothing_Written(target, "the points carry no colours");
     return Write_Points(*this, target, true, [](TextOut&) {});

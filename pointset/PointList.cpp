@@ -2,6 +2,9 @@
 
 #include "pointset/PointList.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "pointset/PointPool.h"
 
 namespace orvex {
@@ -40,6 +43,11 @@ void POINT_LIST::Clear() {
     facePool_->Reset();
     boundsMin = Vec3{};
     boundsMax = Vec3{};
+    // The old hull's mass and box would otherwise be drawn around the next cloud.
+    centroid = Vec3{};
+    volume = 0.0f;
+    for (Vec3& axis : boxAxes) axis = Vec3{};
+    std::fill(std::begin(boxExtent), std::end(boxExtent), 0.0f);
     coloured = false;
 }
 

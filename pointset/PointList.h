@@ -67,6 +67,10 @@ public:
     Status WriteXYZ(const std::string& name) const;
     Status WriteXYC(const std::string& name) const;
     Status WriteHullSTL(const std::string& name) const;
+    // The same files under exactly the name given, whose extension is the caller's business.
+    Status WriteRANFile(const std::string& path) const;
+    Status WriteXYZFile(const std::string& path) const;
+    Status WriteXYCFile(const std::string& path) const;
 
     // The three hull algorithms. Input they cannot hull (fewer than four points, all points on a
     // plane or a line) leaves an empty hull and a status saying why.
@@ -81,7 +85,7 @@ public:
     VEC_LIST* NewPoint(unsigned floats);  // 3 or 6; values uninitialised, flag 0, next null
     void DeletePoint(VEC_LIST* node);
     std::size_t LivePoints() const;  // nodes taken from the pool and not deleted: at least Count(0)
-    CON_FACE_LIST_VEC* NewFace();  // default-initialised face
+    CON_FACE_LIST_VEC* NewFace();    // default-initialised face
     void DeleteFace(CON_FACE_LIST_VEC* face);
     // Links a new node directly after the sentinel.
     void InsertFront(VEC_LIST* node) {
@@ -89,8 +93,8 @@ public:
         points.next = node;
     }
 
-    VEC_LIST points{3};          // sentinel; the list runs newest to oldest
-    CON_FACE_LIST_VEC hull;      // sentinel face
+    VEC_LIST points{3};      // sentinel; the list runs newest to oldest
+    CON_FACE_LIST_VEC hull;  // sentinel face
     float colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     Vec3 boundsMin;
     Vec3 boundsMax;

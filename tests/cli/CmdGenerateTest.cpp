@@ -83,6 +83,22 @@ TEST_F(Generate, XycGivesEveryPointTheSetColour) {
     }
 }
 
+TEST_F(Generate, WritesExactlyTheNameGivenWhateverTheCaseOfItsExtension) {
+    for (const std::string name : {"P.RAN", "q.Xyz", "c.XYC", "low.ran"}) {
+        const Outcome run = Orvex("generate " + Path(name) + " -n 7");
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_NE(run.out.find("Wrote " + Path(name) + "\n"), std::string::npos) << run.out;
+        std::vector<std::string> files;
+        for (const auto& entry : fs::directory_iterator(scratch_.Path()))
+            files.push_back(entry.path().filename().string());
+        EXPECT_EQ(files, std::vector<std::string>{name});
+        fs::remove(Path(name));
+    }
+    // Read back by the format its extension names.
+    ASSERT_EQ(Orvex("generate " + Path("P.RAN") + " -n 7").exitCode, 0);
+    EXPECT_EQ(Rows(Path("P.RAN")).front(), std::vector<double>{7});
+}
+
 TEST_F(Generate, DensityThreePutsThirtyPercentOnTheSphere) {
     const Outcome run = Orvex("generate " + Path("d.xyz") + " --density 3 -n 1000 --range 100 100 100");
     ASSERT_EQ(run.exitCode, 0) << run.out;

@@ -92,6 +92,26 @@ TEST(PointListCore, ClearEmptiesPointsHullBoundsAndColours) {
     EXPECT_EQ(set.Count(0), 1u);
 }
 
+TEST(PointListCore, ClearForgetsTheOldHullsMassAndBox) {
+    // Otherwise the box of the old hull is drawn around the next cloud.
+    POINT_LIST set;
+    hulltest::Fill(set, {{10, 10, 10}, {14, 10, 10}, {10, 13, 10}, {10, 10, 12}, {11, 11, 11}});
+    ASSERT_TRUE(set.QuickHullBest().ok);
+    set.HullMassProperties();
+    set.InertiaBox();
+    ASSERT_GT(set.volume, 0.0f);
+    ASSERT_NE(set.centroid, Vec3{});
+    set.Clear();
+    EXPECT_EQ(set.centroid, Vec3{});
+    EXPECT_EQ(set.volume, 0.0f);
+    for (const Vec3& axis : set.boxAxes) EXPECT_EQ(axis, Vec3{});
+    for (float extent : set.boxExtent) EXPECT_EQ(extent, 0.0f);
+    // A cloud read or generated next starts from nothing.
+    set.GenerateRandom(10, 10, 10, 50, IN_CUBE, false);
+    EXPECT_EQ(set.centroid, Vec3{});
+    for (float extent : set.boxExtent) EXPECT_EQ(extent, 0.0f);
+}
+
 TEST(PointListCore, ClearHullKeepsThePoints) {
     POINT_LIST set;
     Add(set, 1, 2, 3);
