@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "geometry/Matrix4.h"
 #include "geometry/Random.h"
@@ -311,6 +313,145 @@ TEST(HullAgreement, SameVerticesFromAllThree) {
         EXPECT_EQ(vertices[0], vertices[1]) << distribution;
         EXPECT_EQ(vertices[0], vertices[2]) << distribution;
     }
+}
+
+// ---- Exact orientation across exponent gaps ---------------------------------------------------
+
+// The sign of the determinant and of its even and odd rearrangements.
+void Expect_Orientation(const Point& a, const Point& b, const Point& c, const Point& d, int sign) {
+    for (int turn = 0; turn < 3; ++turn) {
+        // Turning the axes x -> y -> z is an even permutation: the sign stays.
+        auto t = [turn](const Point& p) {
+            return Point{p[(3 - turn) % 3], p[(4 - turn) % 3], p[(5 - turn) % 3]};
+        };
+        const Point A = t(a), B = t(b), C = t(c), D = t(d);
+        ASSERT_EQ(Orient3d_Exact_Sign(A.data(), B.data(), C.data(), D.data()), sign) << "turn " << turn;
+        ASSERT_EQ(Orient3d_Exact_Sign(B.data(), C.data(), A.data(), D.data()), sign) << "turn " << turn;
+        ASSERT_EQ(Orient3d_Exact_Sign(A.data(), C.data(), B.data(), D.data()), -sign) << "turn " << turn;
+        // d - a = (d - b) + (b - a): the same plane seen from another corner.
+        ASSERT_EQ(Orient3d_Exact_Sign(D.data(), B.data(), C.data(), A.data()), -sign) << "turn " << turn;
+    }
+}
+
+float Exactly(double v) {
+    const float f = float(v);
+    EXPECT_EQ(double(f), v) << "not a float";
+    return f;
+}
+
+TEST(ExactOrient, SignsAcrossExponentGapsOfUpTo120Bits) {
+    // The triangle's size and the fourth point's height above its plane differ by 2^gap.
+    Expect_Orientation({0, 0, 0}, {0x1p21f, 0, 0}, {0, 0x1p21f, 0}, {0, 0, 0x1p-20f}, 1);
+    Expect_Orientation({0, 0, 0}, {0x1p21f, 0, 0}, {0, 0x1p21f, 0}, {0, 0, -0x1p-20f}, -1);
+    for (int gap = 0; gap <= 120; ++gap) {
+        SCOPED_TRACE("gap " + std::to_string(gap));
+        // Sizes down to where the height becomes a denormal; full and single-bit mantissas.
+        for (int top : {-29, -3, 0, 21, 64}) {
+            for (double mantissa : {1.0, double(0xB504F3) / 0x800000, double(0xFFFFFF) / 0x800000}) {
+                const float big = Exactly(std::ldexp(mantissa, top));
+                // A denormal height keeps fewer bits.
+                double height = std::ldexp(mantissa, top - gap);
+                if (double(float(height)) != height) height = std::ldexp(1.0, top - gap);
+                const float small = Exactly(height);
+                for (int s : {1, -1}) {
+                    // Axis-aligned: det = big * -big * height.
+                    Expect_Orientation({0, 0, 0}, {big, 0, 0}, {0, -big, 0}, {big / 2, big, s * small}, -s);
+                    // A slanted plane z = x + y through the triangle: the terms of size big^3 cancel
+                    // and big^2 * height is left.
+                    const float p = Exactly(std::ldexp(1.0, top));
+                    Expect_Orientation({0, 0, 0}, {p, 0, p}, {0, p, p}, {p, -p, s * small}, s);
+                    // The same, moved off the origin.
+                    for (int shift : {0, 7, 23}) {
+                        const float o = Exactly(std::ldexp(1.0, top + shift));
+                        Expect_Orientation({o, o, 0}, {Exactly(double(o) + p), o, p},
+                                           {o, Exactly(double(o) + p), p},
+                                           {Exactly(double(o) + p), Exactly(double(o) - p), s * small}, s);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// ---- The validator --------------------------------------------------------------------------
+
+TEST(HullValidator, AHullThatLostACornerFromItsPointListFails) {
+    POINT_LIST set;
+    Fill(set, Ball(400, 91));
+    const std::vector<Vec3> input = Capture_Points(set);
+    ASSERT_TRUE(set.QuickHullBest().ok);
+    ASSERT_TRUE(Validate_Hull(set, input).ok);
+    // Unlink a corner from the middle of the list and then the first one; the faces still use them.
+    for (int at : {7, 0}) {
+        VEC_LIST* before = &set.points;
+        for (int i = 0; i < at; ++i) before = before->next;
+        VEC_LIST* corner = before->next;
+        before->next = corner->next;
+        const Status lost = Validate_Hull(set, input);
+        EXPECT_FALSE(lost.ok) << at;
+        EXPECT_NE(lost.message.find("a hull corner is missing from the point list"), std::string::npos)
+            << lost.message;
+        before->next = corner;
+    }
+    ASSERT_TRUE(Validate_Hull(set, input).ok);
+    // A corner whose coordinates moved inward: the faces around it are no longer convex or the
+    // old corner's neighbours stick out.
+    VEC_LIST* corner = set.points.next;
+    const float saved[3] = {corner->values[0], corner->values[1], corner->values[2]};
+    for (int k = 0; k < 3; ++k) corner->values[k] *= 0.5f;
+    EXPECT_FALSE(Validate_Hull(set, input).ok);
+    std::copy(saved, saved + 3, corner->values);
+}
+
+TEST(HullValidator, APointAFloatSpacingAboveAnyFaceIsCaughtByTheClimb) {
+    // A hull of many faces, checked against enough points that the check climbs instead of trying
+    // every face. Faces spread over the whole hull get one point just above their middle in turn.
+    Random_Reset_All();
+    POINT_LIST set;
+    set.GenerateRandom(100, 100, 100, 4000, ON_SPHERE, true);
+    const std::vector<Vec3> input = Capture_Points(set);
+    ASSERT_TRUE(set.QuickHullBest().ok);
+    const std::size_t faces = set.Count(1);
+    const std::size_t needed = std::size_t(2.5e7 / double(faces)) + 1;
+    ASSERT_LT(needed, input.size());
+    const std::vector<Vec3> some(input.begin(), input.begin() + std::ptrdiff_t(needed));
+    // One float spacing at 100 is about 1e-8 of the box: allow far less.
+    HullCheckOptions options;
+    options.relativeTolerance = 1e-12;
+    HullCheckResult result;
+    ASSERT_TRUE(Validate_Hull(set, some, &result, options).ok);
+    EXPECT_LE(result.worstHeight, 1e-9);
+
+    int tried = 0;
+    std::size_t index = 0;
+    for (const CON_FACE_LIST_VEC* f = set.hull.next; f; f = f->next, ++index) {
+        if (index % (faces / 20) != 0) continue;
+        const float* a = f->v[0]->values;
+        const float* b = f->v[1]->values;
+        const float* c = f->v[2]->values;
+        Point p;
+        for (int k = 0; k < 3; ++k) p[k] = float((double(a[k]) + b[k] + c[k]) / 3);
+        // Step along the normal's largest component, one float spacing at a time, until the point
+        const double n[3] = {
+            (double(b[1]) - a[1]) * (double(c[2]) - a[2]) - (double(b[2]) - a[2]) * (double(c[1]) - a[1]),
+            (double(b[2]) - a[2]) * (double(c[0]) - a[0]) - (double(b[0]) - a[0]) * (double(c[2]) - a[2]),
+            (double(b[0]) - a[0]) * (double(c[1]) - a[1]) - (double(b[1]) - a[1]) * (double(c[0]) - a[0])};
+        const int axis = std::fabs(n[0]) >= std::max(std::fabs(n[1]), std::fabs(n[2])) ? 0
+                         : std::fabs(n[1]) >= std::fabs(n[2])                          ? 1
+                                                                                       : 2;
+        // is exactly above the face, and one more so that it is clear of the rounding of the
+        // validator's double planes.
+        auto step = [&] { p[axis] = std::nextafter(p[axis], n[axis] > 0 ? INFINITY : -INFINITY); };
+        while (Orient3d_Exact_Sign(a, b, c, p.data()) <= 0) step();
+        step();
+        std::vector<Vec3> outside = some;
+        outside.insert(outside.begin() + std::ptrdiff_t(outside.size() / 2), Vec3{p[0], p[1], p[2]});
+        const Status caught = Validate_Hull(set, outside, nullptr, options);
+        EXPECT_FALSE(caught.ok) << "face " << index;
+        EXPECT_NE(caught.message.find("above a face plane"), std::string::npos) << caught.message;
+        ++tried;
+    }
+    EXPECT_GE(tried, 20);
 }
 
 TEST(HullValidator, ClimbingFindsWhatTheFullSearchFinds) {
