@@ -64,9 +64,10 @@ bool TMyGL::applyMeshFormation() {
     }
     Color_To_RGB(colour, Point_Set.colour);
     Point_Set.colour[3] = alpha;
-    const std::optional<float> tolerance = Strict_To_Float(form.STL_error->text());
+    QString refused;
+    const std::optional<float> tolerance = form.Merge_Tolerance(refused);
     if (!tolerance) {
-        Show_Message(ConversionError{QStringLiteral("STL_error"), form.STL_error->text(), false}.Message());
+        Show_Message(refused);
         return false;
     }
     Coincidence_Tolerance = *tolerance;

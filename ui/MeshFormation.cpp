@@ -16,8 +16,10 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "ui/ColorSwatch.h"
+#include "ui/StrictConversion.h"
 #include "ui/ToolFont.h"
 
 namespace orvex {
@@ -67,6 +69,22 @@ TMesh_Formation::TMesh_Formation(QWidget* parent) : QDialog(parent) {
     BitBtn2->setDefault(true);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { done(Accepted); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(Rejected); });
+}
+
+std::optional<float> TMesh_Formation::Merge_Tolerance(QString& message) const {
+    const QString text = STL_error->text();
+    const std::optional<float> value = Strict_To_Float(text);
+    // An infinite or undefined float would merge everything or nothing; the merger takes neither.
+    if (!value || !std::isfinite(*value)) {
+        message = ConversionError{QStringLiteral("STL_error"), text, false}.Message();
+        return std::nullopt;
+    }
+    if (*value < 0.0f) {
+        message =
+            QStringLiteral("STL_error: '%1' is not a valid tolerance, it must not be negative").arg(text);
+        return std::nullopt;
+    }
+    return value;
 }
 
 void TMesh_Formation::reject() {

@@ -7,6 +7,8 @@
 // gives QDialog::Rejected ("discard"). reject() therefore applies; Cancel ends with done(Rejected).
 
 #include <QDialog>
+#include <QString>
+#include <optional>
 
 class QCheckBox;
 class QColorDialog;
@@ -69,6 +71,10 @@ public:
     // Any press on the swatch runs the colour dialog, opened with its own last colour (not the
     // swatch's); a confirmed colour goes into the swatch.
     void Model_ColorMouseDown();
+
+    // STL_error as the merge tolerance: a finite float, not negative. Otherwise nothing, and
+    // `message` says why in the words of the window's other conversion errors.
+    std::optional<float> Merge_Tolerance(QString& message) const;
 
     // Esc and the close box apply, like "OK".
     void reject() override;

@@ -112,6 +112,40 @@ private slots:
         QCOMPARE(dialog.STL_error->text(), QString("0.00051"));  // the dialog keeps what was typed
     }
 
+    // The merge tolerance the main window takes after OK: a finite float, not negative; anything
+    // else is refused with the field's name, so the old tolerance stays.
+    void mergeToleranceRefusesWhatIsNoFiniteFloatOrNegative() {
+        TMesh_Formation dialog;
+        const std::pair<const char*, const char*> refused[] = {
+            {"1e39", "is not a valid floating point value"},
+            {"inf", "is not a valid floating point value"},
+            {"nan", "is not a valid floating point value"},
+            {"0,5mm", "is not a valid floating point value"},
+            {"-0.001", "must not be negative"}};
+        for (const auto& [text, why] : refused) {
+            const int result = runModal(dialog, [&dialog, text = text] {
+                dialog.PageControl1->setCurrentIndex(2);
+                dialog.STL_error->selectAll();
+                QTest::keyClicks(dialog.STL_error, text);
+                orvex::testing::clickButton(dialog.BitBtn2);
+            });
+            QCOMPARE(result, int(QDialog::Accepted));
+            QString message;
+            QVERIFY2(!dialog.Merge_Tolerance(message), text);
+            QVERIFY2(message.startsWith(QStringLiteral("STL_error: '%1'").arg(text)), qPrintable(message));
+            QVERIFY2(message.contains(why), qPrintable(message));
+        }
+        const std::pair<const char*, float> taken[] = {
+            {"0.001", 0.001f}, {" 3e38 ", 3e38f}, {"1e-45", 1e-45f}, {"0", 0.0f}};
+        for (const auto& [text, value] : taken) {
+            dialog.STL_error->setText(text);
+            QString message;
+            const std::optional<float> tolerance = dialog.Merge_Tolerance(message);
+            QVERIFY2(tolerance.has_value(), text);
+            QCOMPARE(*tolerance, value);
+        }
+    }
+
     // The colour dialog opens on its own last colour, never on the swatch's (which the main window
     // presets from the first mesh); only a confirmed colour reaches the swatch.
     void modelColourIsChosenWithoutPresetAndCancelKeepsIt() {
