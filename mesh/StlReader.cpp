@@ -112,7 +112,7 @@ bool Has_Zero_Byte(std::span<const unsigned char> bytes) {
     return std::memchr(bytes.data(), 0, n) != nullptr;
 }
 
-// No mesh has coordinates like these: beyond kAbsurdlyLarge its area and volume overflow, and
+// No mesh has coordinates like these: beyond kAbsurdlyLarge its volume overflows a float, and
 // below kAbsurdlySmall (but not zero) lie denormals and the floats that small integers, 16-bit
 // samples or text make when read as floats.
 constexpr float kAbsurdlyLarge = 1e15f;
@@ -135,8 +135,8 @@ bool Looks_Like_Text(std::span<const unsigned char> bytes) {
 }
 
 // A count that does not fit the file is either a torn STL or no STL at all: a torn one still holds
-// coordinates, another file read as records gives infinities, NaNs and absurd magnitudes. Facets
-// with every corner at zero say nothing either way.
+// coordinates, another file read as records gives infinities, NaNs and absurd magnitudes in most
+// facets. A quarter of a sample is enough to tell; facets with every corner at zero say nothing.
 bool Records_Look_Like_A_Mesh(const unsigned char* records, std::size_t count) {
     std::size_t judged = 0, absurd = 0;
     const std::size_t stride = std::max<std::size_t>(1, count / kPlausibilitySamples);

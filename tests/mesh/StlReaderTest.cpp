@@ -198,10 +198,13 @@ public:
 TEST_F(StlRead, CancelledReadLeavesTheMeshEmpty) {
     const std::vector<unsigned char> bytes = Make_Sphere_Stl(Sphere_For_Triangles(600000));
     CancelAfterFirstReport progress;
+    StlReadReport report;
     StlReadOptions options;
     options.progress = &progress;
+    options.report = &report;
     const Status status = Read_STL_Memory(mesh, bytes, "big.stl", options);
     EXPECT_FALSE(status);
+    EXPECT_EQ(report.fault, StlFault::Cancelled);
     EXPECT_NE(status.message.find("cancelled"), std::string::npos);
     EXPECT_GT(progress.reports, 0);
     EXPECT_TRUE(mesh.IsEmpty());
@@ -226,6 +229,7 @@ TEST_F(StlRead, TextFileMergesLikeTheBinaryOne) {
     StlReadReport report;
     ASSERT_TRUE(Read(Text(Ascii_Square()), &report));
     EXPECT_TRUE(report.ascii);
+    EXPECT_EQ(report.fault, StlFault::None);
     EXPECT_EQ(mesh.Face_Count, 2u);
     EXPECT_EQ(mesh.Vertex_Count, 4u);
     EXPECT_EQ(mesh.Face_Index[1], (FaceIndex{0, 2, 3}));
@@ -263,8 +267,10 @@ TEST_F(StlRead, FileThatCannotBeOpenedLeavesTheMeshEmpty) {
 }
 
 TEST_F(StlRead, EmptyFile) {
-    const Status status = Read({});
+    StlReadReport report;
+    const Status status = Read({}, &report);
     EXPECT_FALSE(status);
+    EXPECT_EQ(report.fault, StlFault::NoFacets);
     EXPECT_NE(status.message.find("empty"), std::string::npos);
     EXPECT_TRUE(mesh.IsEmpty());
 }
