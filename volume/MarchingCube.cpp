@@ -100,11 +100,12 @@ Status CT_3D::WriteMarchingCubeSTL(const std::string& path, Progress* progress) 
                         const McTriangle& tri = triangles[m];
                         Facet_Normal(facet.normal, tri.p[0], tri.p[1], tri.p[2]);
                         // With this corner numbering the table winds clockwise seen from outside:
-                        // the negated normal is the one that points out of the inside region.
+                        // the negated normal is the one that points out of the inside region, and
+                        // the corners go out as p0, p2, p1 so that the winding agrees with it.
                         facet.normal = {-facet.normal.x, -facet.normal.y, -facet.normal.z};
                         facet.corner[0] = tri.p[0];
-                        facet.corner[1] = tri.p[1];
-                        facet.corner[2] = tri.p[2];
+                        facet.corner[1] = tri.p[2];
+                        facet.corner[2] = tri.p[1];
                         out.Add(facet, std::uint16_t(n));
                     }
                 }

@@ -112,13 +112,13 @@ TEST(MarchingCubeWriter, SingleSampleGivesOneTriangleInEachOfTheEightCells) {
             for (int a = 0; a < 3; ++a) octant |= (off[a] > 0) << a;
         }
         cells.insert(octant);
-        // The written normal is the unit normal of the winding, negated, and points away from
-        // the bright sample: out of the inside region.
+        // The written normal is the unit normal of the winding and points away from the bright
+        // sample: out of the inside region.
         Vec3 w = test::Winding_Normal(r);
         const float length = std::sqrt(Dot(w, w));
-        EXPECT_NEAR(r.normal.x, -w.x / length, 1e-6);
-        EXPECT_NEAR(r.normal.y, -w.y / length, 1e-6);
-        EXPECT_NEAR(r.normal.z, -w.z / length, 1e-6);
+        EXPECT_NEAR(r.normal.x, w.x / length, 1e-6);
+        EXPECT_NEAR(r.normal.y, w.y / length, 1e-6);
+        EXPECT_NEAR(r.normal.z, w.z / length, 1e-6);
         const Vec3 centroid = (r.p[0] + r.p[1] + r.p[2]) * (1.0f / 3.0f);
         EXPECT_GT(Dot(r.normal, centroid - Vec3{1, 1, 1}), 0.0f);
     }
@@ -127,7 +127,7 @@ TEST(MarchingCubeWriter, SingleSampleGivesOneTriangleInEachOfTheEightCells) {
     const test::EdgeReport edges = test::Edge_Pairing(stl.records);
     EXPECT_EQ(edges.unpaired, 0u) << test::Describe(edges);
     EXPECT_NEAR(test::Area(stl.records), 8 * std::sqrt(3.0) / 4 * 2 * d * d, 1e-4);
-    EXPECT_NEAR(std::fabs(test::Signed_Volume(stl.records)), 4.0 / 3.0 * d * d * d, 1e-4);
+    EXPECT_NEAR(test::Signed_Volume(stl.records), 4.0 / 3.0 * d * d * d, 1e-4);
 }
 
 TEST(MarchingCubeWriter, SampleEqualToThresholdIsInside) {
@@ -188,9 +188,13 @@ std::vector<test::StlRecord> Reference_Cells(const CT_3D& volume) {
                 McTriangle triangles[5];
                 const int n = Polygonise(positions, values, iso, triangles);
                 for (int m = 0; m < n; ++m) {
+                    // The table's triangle, turned to wind counter-clockwise seen from outside.
+                    const McTriangle& t = triangles[m];
                     test::StlRecord r;
-                    for (int v = 0; v < 3; ++v) r.p[v] = triangles[m].p[v];
-                    Facet_Normal(r.normal, r.p[0], r.p[1], r.p[2]);
+                    r.p[0] = t.p[0];
+                    r.p[1] = t.p[2];
+                    r.p[2] = t.p[1];
+                    Facet_Normal(r.normal, t.p[0], t.p[1], t.p[2]);
                     r.normal = {-r.normal.x, -r.normal.y, -r.normal.z};
                     r.attribute = std::uint16_t(n);
                     records.push_back(r);

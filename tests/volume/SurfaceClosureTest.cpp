@@ -44,9 +44,30 @@ TEST(MarchingCubeSurface, SphereAreaAndVolumeMatchTheFormulas) {
     const double sphereArea = 4 * std::numbers::pi * r * r;
     const double sphereVolume = 4.0 / 3.0 * std::numbers::pi * r * r * r;
     EXPECT_NEAR(area / sphereArea, 1.0, 0.03) << area;
-    // The winding runs clockwise seen from outside (the written normals, negated, point out).
-    EXPECT_LT(enclosed, 0.0);
-    EXPECT_NEAR(-enclosed / sphereVolume, 1.0, 0.02) << enclosed;
+    EXPECT_NEAR(enclosed / sphereVolume, 1.0, 0.02) << enclosed;
+}
+
+TEST(MarchingCubeSurface, SphereWindsCounterClockwiseAsItsNormalsSay) {
+    // Programs that trust the winding rather than the stored normal must see the same outside.
+    ScratchFolder folder;
+    CT_3D volume;
+    ASSERT_TRUE(Make_Sphere_Volume(volume, 48, 17.3f));
+    const test::StlFile stl = Marching_Cubes(volume, folder);
+    ASSERT_GT(stl.records.size(), 1000u);
+    EXPECT_GT(test::Signed_Volume(stl.records), 0.0);
+    std::size_t checked = 0;
+    for (const test::StlRecord& r : stl.records) {
+        const Vec3 w = test::Winding_Normal(r);
+        const double length = std::sqrt(double(Dot(w, w)));
+        if (length == 0 || r.normal == Vec3{}) continue;  // collapsed where samples equal the threshold
+        ++checked;
+        // Same direction, not merely the same side: the stored normal is the winding's.
+        ASSERT_GT(Dot(w, r.normal) / length, 0.9999) << checked;
+        // And out of the sphere, whose centre is the volume's.
+        const Vec3 centroid = (r.p[0] + r.p[1] + r.p[2]) * (1.0f / 3.0f);
+        ASSERT_GT(Dot(r.normal, centroid - Vec3{23.5f, 23.5f, 23.5f}), 0.0f) << checked;
+    }
+    EXPECT_GT(checked, 1000u);
 }
 
 TEST(MarchingCubeSurface, SphereIsClosedAndConsistentlyWound) {
