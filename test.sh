@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds and runs every test with ctest.
 #   ./test.sh             Release build in build/, all tests (windows under xvfb-run without a display)
-#   ./test.sh --sanitize  core libraries, orvex and their tests with ASan + UBSan in build-asan/
+#   ./test.sh --sanitize  core libraries, orvex and their tests with ASan + UBSan in build-asan/,
+#                         then a short run of every fuzz target (scripts/fuzz.sh --smoke)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
@@ -33,4 +34,9 @@ fi
 if ! "${run[@]}"; then
     echo "test: some tests failed (see above)" >&2
     exit 1
+fi
+if [ "$sanitize" = 1 ]; then
+    # The readers' fuzz targets (clang, ASan, UBSan, in build-fuzz/) over their seeds and a few
+    # thousand inputs each.
+    "$root/scripts/fuzz.sh" --smoke
 fi

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     xvfb xauth mesa-utils
     qhull-bin
+    clang libclang-rt-14-dev
     locales
 )
 
