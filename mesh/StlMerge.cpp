@@ -293,90 +293,136 @@ bool VertexMerger::Holds(std::uint32_t node, const Vec3& p) const {
            p.z < b.hi[2];
 }
 
+namespace {
+
+bool Box_Holds(const float lo[3], const float hi[3], const Vec3& p) {
+    return lo[0] <= p.x && p.x < hi[0] && lo[1] <= p.y && p.y < hi[1] && lo[2] <= p.z && p.z < hi[2];
+}
+
+}  // namespace
+
 // Places every vertex made since the last call, in index order, as the plain tree would have.
 // None of them had a near node on its path, so the placement needs no tolerance test.
+//
+// The descents miss the cache at nearly every step (the nodes passed are old and scattered), so
+// a group of vertices descends together, one step each in turn, in the tree as it stood before
+// the group: their misses overlap. Then, in index order, each takes the empty slot it reached; a
+// slot taken meanwhile by an earlier member of the group means continuing below that member, which
+// is exactly where the one-by-one insertion would have gone.
 void VertexMerger::BuildTree() {
     const auto count = static_cast<std::uint32_t>(positions_.size());
     if (built_ == count) return;
     tree_.Resize(count);
     boxes_.Resize(count);
     constexpr float kInf = std::numeric_limits<float>::infinity();
-    for (std::uint32_t k = built_; k < count; ++k) {
-        const Vec3 p = positions_[k];
-        TreeNode& made = tree_[k];
-        made.position = p;
+    std::uint32_t k = built_;
+    for (std::uint32_t i = k; i < count; ++i) {
+        TreeNode& made = tree_[i];
+        made.position = positions_[i];
         std::fill(std::begin(made.child), std::end(made.child), kNone);
-        if (k == 0) {
-            boxes_[0] = Box{{-kInf, -kInf, -kInf}, {kInf, kInf, kInf}};
-            path_.assign(1, 0);
-            continue;
-        }
-        // Any node whose box holds p is on p's path, and of two such the younger is the deeper.
-        // Two guesses: the deepest node of the previous chain that still holds p (the boxes along
-        // a chain are nested, and in scan order p parts from it near its end: gallop back from
-        // the end, then bisect), and p's neighbours in the grid. The chain may skip generations;
-        // it starts at the root, which holds every point.
-        std::size_t good = 0, bad = path_.size();
-        for (std::size_t step = 1;; step *= 2) {
-            if (bad - good <= step) break;
-            const std::size_t probe = bad - step;
-            if (Holds(path_[probe], p)) {
-                good = probe;
-                break;
-            }
-            bad = probe;
-        }
-        while (bad - good > 1) {
-            const std::size_t mid = good + (bad - good) / 2;
-            if (Holds(path_[mid], p))
-                good = mid;
-            else
-                bad = mid;
-        }
-        path_.resize(good + 1);
-        const std::uint32_t neighbour = DeepestHolderNear(p, k);
-        if (neighbour != kNone && neighbour > path_[good]) {
-            path_.push_back(neighbour);
-            ++good;
-        }
-        std::uint32_t at = path_[good];
-        for (;;) {
-            TreeNode& node = tree_[at];
-            const int o = Hyper_Octant(p, node.position);
-            if (node.child[o] == kNone) {
-                node.child[o] = k;
-                Box box = boxes_[at];
-                for (int a = 0; a < 3; ++a) {
-                    if (o & (4 >> a))
-                        box.hi[a] = node.position[a];
-                    else
-                        box.lo[a] = node.position[a];
+    }
+    if (k == 0) {
+        boxes_[0] = Box{{-kInf, -kInf, -kInf}, {kInf, kInf, kInf}};
+        path_.assign(1, PathStep{0, boxes_[0]});
+        k = 1;
+    }
+    constexpr unsigned kGroup = 8;
+    struct Descent {
+        Vec3 p;
+        std::uint32_t at;
+        int octant;
+        bool active;
+        Box box;
+        std::size_t good;
+    };
+    Descent group[kGroup];
+    std::vector<PathStep> lastSteps;
+    while (k < count) {
+        const unsigned size = unsigned(std::min<std::uint32_t>(kGroup, count - k));
+        // Starts: the deepest node of the previous chain that holds each point (the boxes along a
+        // chain are nested, and in scan order a point parts from it near its end: gallop back
+        // from the end, then bisect). The chain keeps its boxes beside it: its nodes are old and
+        // scattered, and reading their boxes would miss the cache.
+        for (unsigned m = 0; m < size; ++m) {
+            Descent& d = group[m];
+            d.p = positions_[k + m];
+            std::size_t good = 0, bad = path_.size();
+            for (std::size_t step = 1;; step *= 2) {
+                if (bad - good <= step) break;
+                const std::size_t probe = bad - step;
+                if (Box_Holds(path_[probe].box.lo, path_[probe].box.hi, d.p)) {
+                    good = probe;
+                    break;
                 }
-                boxes_[k] = box;
-                path_.push_back(k);
-                break;
+                bad = probe;
             }
-            at = node.child[o];
-            path_.push_back(at);
+            while (bad - good > 1) {
+                const std::size_t mid = good + (bad - good) / 2;
+                if (Box_Holds(path_[mid].box.lo, path_[mid].box.hi, d.p))
+                    good = mid;
+                else
+                    bad = mid;
+            }
+            d.good = good;
+            d.at = path_[good].node;
+            d.box = path_[good].box;
+            d.active = true;
+            __builtin_prefetch(&tree_[d.at]);
         }
+        lastSteps.clear();
+        Descent& last = group[size - 1];
+        for (unsigned active = size; active > 0;) {
+            for (unsigned m = 0; m < size; ++m) {
+                Descent& d = group[m];
+                if (!d.active) continue;
+                const TreeNode& node = tree_[d.at];
+                d.octant = Hyper_Octant(d.p, node.position);
+                const std::uint32_t child = node.child[d.octant];
+                if (child == kNone) {
+                    d.active = false;
+                    --active;
+                    continue;
+                }
+                for (int a = 0; a < 3; ++a) {
+                    if (d.octant & (4 >> a))
+                        d.box.hi[a] = node.position[a];
+                    else
+                        d.box.lo[a] = node.position[a];
+                }
+                d.at = child;
+                __builtin_prefetch(&tree_[child]);
+                if (&d == &last) lastSteps.push_back(PathStep{child, d.box});
+            }
+        }
+        for (unsigned m = 0; m < size; ++m) {
+            Descent& d = group[m];
+            const std::uint32_t made = k + m;
+            for (;;) {
+                TreeNode& node = tree_[d.at];
+                for (int a = 0; a < 3; ++a) {
+                    if (d.octant & (4 >> a))
+                        d.box.hi[a] = node.position[a];
+                    else
+                        d.box.lo[a] = node.position[a];
+                }
+                const std::uint32_t child = node.child[d.octant];
+                if (child == kNone) {
+                    node.child[d.octant] = made;
+                    boxes_[made] = d.box;
+                    if (&d == &last) lastSteps.push_back(PathStep{made, d.box});
+                    break;
+                }
+                d.at = child;  // an earlier member of the group
+                d.octant = Hyper_Octant(d.p, tree_[child].position);
+                if (&d == &last) lastSteps.push_back(PathStep{child, d.box});
+            }
+        }
+        path_.resize(last.good + 1);
+        path_.insert(path_.end(), lastSteps.begin(), lastSteps.end());
+        k += size;
     }
     stats_.treeNodes += count - built_;
     built_ = count;
-}
-
-std::uint32_t VertexMerger::DeepestHolderNear(const Vec3& p, std::uint32_t limit) const {
-    const std::int32_t key[3] = {coarse_.CellOf(p.x), coarse_.CellOf(p.y), coarse_.CellOf(p.z)};
-    const CellSlot* cell = coarse_.Find(key);
-    if (cell->headPlusOne == kSplit) {
-        const std::int32_t fineKey[3] = {fine_.CellOf(p.x), fine_.CellOf(p.y), fine_.CellOf(p.z)};
-        cell = fine_.Find(fineKey);
-    }
-    std::uint32_t best = kNone;
-    unsigned looked = 0;
-    for (std::uint32_t n = cell->headPlusOne - 1; n != kNone && looked < kSplitAt;
-         n = nextInCell_[n], ++looked)
-        if (n < limit && (best == kNone || n > best) && Holds(n, p)) best = n;
-    return best;
 }
 
 VertexMerger::ExactSlot* VertexMerger::FindExact(const std::uint32_t key[3]) {

@@ -16,8 +16,9 @@
 // - Otherwise the near nodes are few. A node's region is an axis-aligned box fixed at its birth;
 //   the near node of lowest index whose box holds the point is the first near node on its path.
 //   Boxes come from the tree, which is built only then, in index order, each insertion starting
-//   from the deepest node known to hold the point: on the previous path, or a grid neighbour
-//   (scan-ordered input walks about ten steps instead of a few hundred).
+//   from the deepest node of the previous path that holds the point (scan-ordered input walks
+//   about ten steps instead of a few hundred), eight insertions descending side by side so that
+//   their cache misses overlap.
 // - When even the fine cells are crowded, or a lookup would meet more than 27 cells, the point
 //   walks the tree with the plain test.
 // Any tolerance is taken: NaN and negative ones act as 0, an infinite one merges every finite
@@ -132,8 +133,6 @@ private:
     int MakeVertex(const Vec3& p);
     int WalkTree(const Vec3& p);
     void BuildTree();
-    // The youngest node made before `limit` in p's grid cell whose box holds p; kNone if none.
-    std::uint32_t DeepestHolderNear(const Vec3& p, std::uint32_t limit) const;
     bool Holds(std::uint32_t node, const Vec3& p) const;
 
     ExactSlot* FindExact(const std::uint32_t key[3]);
@@ -158,9 +157,13 @@ private:
     ZeroTable<TreeNode> tree_;
     ZeroTable<Box> boxes_;
     std::uint32_t built_ = 0;
-    // From the root down to the last node placed in the tree, each an ancestor of the next (not
-    // always the parent: a guess from the grid may skip generations).
-    std::vector<std::uint32_t> path_;
+    // From the root down to the last node placed in the tree, each the parent of the next, with
+    // their boxes.
+    struct PathStep {
+        std::uint32_t node;
+        Box box;
+    };
+    std::vector<PathStep> path_;
 
     std::vector<std::uint32_t> near_;
     MergeStats stats_;
