@@ -356,6 +356,8 @@ TEST(ExactOrient, SignsAcrossExponentGapsOfUpTo120Bits) {
                 for (int s : {1, -1}) {
                     // Axis-aligned: det = big * -big * height.
                     Expect_Orientation({0, 0, 0}, {big, 0, 0}, {0, -big, 0}, {big / 2, big, s * small}, -s);
+                    // Far above, with a tiny coordinate: det = -(big + small) * big * big.
+                    Expect_Orientation({-small, 0, 0}, {big, 0, 0}, {0, -big, 0}, {0, 0, s * big}, -s);
                     // A slanted plane z = x + y through the triangle: the terms of size big^3 cancel
                     // and big^2 * height is left.
                     const float p = Exactly(std::ldexp(1.0, top));

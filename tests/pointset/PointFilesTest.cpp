@@ -168,28 +168,20 @@ TEST_F(PointFiles, ReadersAcceptWhatTheCLibraryReads) {
 }
 
 TEST_F(PointFiles, NumbersAreWhatStrtofMakesOfThem) {
-    // Too small even for a double, rounded to nothing or to a denormal, hexadecimal: six points.
-    const char* const tokens[] = {"1e-507",
-                                  "-1e-507",
-                                  "1e-46",
-                                  "-7e-46",
-                                  "7.1e-46",
-                                  "1e-40",
-                                  "1e-310",
-                                  "-0",
-                                  "0x1",
-                                  "0X1.8p1",
-                                  "-0x.8p-2",
-                                  "0x1p-149",
-                                  "0x1.8p-150",
-                                  "0x1p-151",
-                                  "+0x0p0",
-                                  "-0x1p-999999999999999",
-                                  "0x1.fffffep127",
-                                  "3.4028235e38"};
+    // Too small even for a double, rounded to nothing or to a denormal, hexadecimal; three a point.
+    // clang-format off
+    const std::string tokens[] = {
+        "1e-507", "-1e-507", "1e-46",
+        "-7e-46", "7.1e-46", "1e-40",
+        "1e-310", "-0", "0x1",
+        "0X1.8p1", "-0x.8p-2", "0x1p-149",
+        "0x1.8p-150", "0x1p-151", "+0x0p0",
+        "-0x1p-999999999999999", "0x1.fffffep127", "3.4028235e38",
+        // Leading zeros decide between too small and too large.
+        "0." + std::string(100, '0') + "1e50", "0x.0000000000000000001p-100", "123456e-60"};
+    // clang-format on
     std::string text;
-    for (std::size_t i = 0; i < std::size(tokens); ++i)
-        text += std::string(tokens[i]) + (i % 3 == 2 ? "\n" : " ");
+    for (std::size_t i = 0; i < std::size(tokens); ++i) text += tokens[i] + (i % 3 == 2 ? "\n" : " ");
     POINT_LIST set;
     const Status status = set.ReadXYZ(Write("forms.xyz", text));
     ASSERT_TRUE(status) << status.message;
@@ -199,7 +191,7 @@ TEST_F(PointFiles, NumbersAreWhatStrtofMakesOfThem) {
     for (std::size_t i = 0; i < std::size(tokens); ++i) {
         const float value = points[i / 3][i % 3];
         EXPECT_EQ(std::bit_cast<std::uint32_t>(value),
-                  std::bit_cast<std::uint32_t>(std::strtof(tokens[i], nullptr)))
+                  std::bit_cast<std::uint32_t>(std::strtof(tokens[i].c_str(), nullptr)))
             << tokens[i] << " read as " << value;
     }
     // The C library's answers, spelt out.
@@ -356,10 +348,10 @@ TEST_F(PointFiles, TextThatIsNotANumberEndsTheReading) {
 
 TEST_F(PointFiles, NumbersWithTrailingTextOrNoFiniteValueAreNotNumbers) {
     struct Case {
-        const char* text;
+        std::string text;
         const char* expected;
     };
-    for (const Case c :
+    for (const Case& c :
          {Case{"1 2 3abc\n", "'3abc' is not a number"}, Case{"1,5 2 3\n", "'1,5' is not a number"},
           Case{"1 2 0x\n", "'0x' is not a number"}, Case{"1 2 0x-1\n", "'0x-1' is not a number"},
           Case{"1 2 +-0\n", "'+-0' is not a number"}, Case{"1 2 0x1p\n", "'0x1p' is not a number"},
@@ -367,7 +359,8 @@ TEST_F(PointFiles, NumbersWithTrailingTextOrNoFiniteValueAreNotNumbers) {
           Case{"INF 2 3\n", "'INF' is not a finite number"},
           Case{"1 2 1e60\n", "'1e60' is not a finite number"},
           Case{"1 2 -1e400\n", "'-1e400' is not a finite number"},
-          Case{"1 2 0x1p128\n", "'0x1p128' is not a finite number"}}) {
+          Case{"1 2 0x1p128\n", "'0x1p128' is not a finite number"},
+          Case{"1 2 0x1" + std::string(49, '0') + "p-60\n", "...' is not a finite number"}}) {
         POINT_LIST set;
         const Status status = set.ReadXYZ(Write("t.xyz", c.text));
         EXPECT_FALSE(status) << c.text;
