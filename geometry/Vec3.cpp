@@ -1,5 +1,6 @@
 #include "geometry/Vec3.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvex {
@@ -12,12 +13,46 @@ constexpr double kPi = 3.14159265358979323846;
 double Length_Squared(const Vec3& v) {
     return double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;
 }
+
+// |B - A|^2 with the difference taken in double: coordinates near the float limit would
+// overflow it in float.
+double Length_Squared_Double(const Vec3& A, const Vec3& B) {
+    const double x = double(B.x) - A.x, y = double(B.y) - A.y, z = double(B.z) - A.z;
+    return x * x + y * y + z * z;
+}
+
+struct Cross_Product {
+    double x, y, z, q;  // (B - A) x (C - A) and its squared length
+    bool degenerate;
+};
+
+// In double, so that neither a tiny triangle underflows nor one near the float limit overflows.
+// A triangle is degenerate when its largest corner angle has a sine below 1e-6, i.e. its corners
+// are collinear (or coincident) up to the rounding of float coordinates: judged against its own
+// edges, so the same shape counts the same at any scale.
+Cross_Product Triangle_Cross(const Vec3& A, const Vec3& B, const Vec3& C) {
+    const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
+    const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
+    Cross_Product n;
+    n.x = uy * vz - uz * vy;
+    n.y = uz * vx - ux * vz;
+    n.z = ux * vy - uy * vx;
+    n.q = n.x * n.x + n.y * n.y + n.z * n.z;
+    const double ab = ux * ux + uy * uy + uz * uz;
+    const double ac = vx * vx + vy * vy + vz * vz;
+    const double bc = Length_Squared_Double(B, C);
+    // |n| = (product of the two shorter edges) x sine of the angle between them.
+    const double shorter = ab * ac * bc / std::max({ab, ac, bc});
+    n.degenerate = !(n.q > 1e-12 * shorter);
+    return n;
+}
 }  // namespace
 
 void Vec3_Normalize(Vec3& v) {
-    double q = Length_Squared(v);
-    double l = q > 1e-12 ? std::sqrt(q) * 1.000000000001 : q;
-    if (l > 1e-12) {
+    // Only the zero vector has no direction: a tiny vector (a small-scale mesh) still has one.
+    const double q = Length_Squared(v);
+    if (q > 0.0) {
+        const double l = std::sqrt(q) * 1.000000000001;
         v.x = float(v.x / l);
         v.y = float(v.y / l);
         v.z = float(v.z / l);
@@ -25,26 +60,23 @@ void Vec3_Normalize(Vec3& v) {
 }
 
 void Facet_Normal(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C) {
-    Vec3 n = Cross(B - A, C - A);
-    double q = Length_Squared(n);
-    // A sliver keeps its raw cross product so that area-weighted sums stay proportional.
-    double l = std::sqrt(q >= 1e-12 ? q : 1.0) * 1.00000001;
-    if (l > 1e-8) {
-        n.x = float(n.x / l);
-        n.y = float(n.y / l);
-        n.z = float(n.z / l);
+    const Cross_Product n = Triangle_Cross(A, B, C);
+    if (n.degenerate) {
+        out = Vec3{};
+        return;
     }
-    out = n;
+    const double l = std::sqrt(n.q) * 1.00000001;
+    out = {float(n.x / l), float(n.y / l), float(n.z / l)};
 }
 
 float Point_Distance(const Vec3& A, const Vec3& B) {
-    float q = float(Length_Squared(A - B));
-    return q >= 1e-12 ? std::sqrt(q) : 1e-12f;
+    const double d = std::sqrt(Length_Squared_Double(A, B));
+    return d >= 1e-12 ? float(d) : 1e-12f;
 }
 
 float Triangle_Area(const Vec3& A, const Vec3& B, const Vec3& C) {
-    float q = float(Length_Squared(Cross(B - A, C - A)));
-    return q >= 1e-12 ? std::sqrt(q) / 2.0f : 0.0f;
+    const Cross_Product n = Triangle_Cross(A, B, C);
+    return n.degenerate ? 0.0f : float(std::sqrt(n.q) / 2.0);
 }
 
 void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) {

@@ -37,7 +37,15 @@ void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
             for (int j = 0; j < 3; ++j) normal[t[j]] += fn;
         }
     }
-    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) Vec3_Normalize(normal[v]);
+    // The sums are of unit normals and angles, so the cut-off is no length: faces that cancel
+    // (a sheet folded back on itself) leave rounding residue with no direction, not a normal.
+    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
+        const Vec3& n = normal[v];
+        if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
+            normal[v] = Vec3{};
+        else
+            Vec3_Normalize(normal[v]);
+    }
 }
 
 void Build_Rings(UniOb& mesh) {

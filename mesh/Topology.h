@@ -12,7 +12,7 @@ namespace orvex {
 void Compute_Face_Normals(UniOb& mesh);
 
 // Sum of incident face normals, each weighted by the corner angle when `weighted`, then made unit;
-// a vertex in no face keeps (0, 0, 0).
+// a vertex in no face, or whose face normals cancel (|sum|^2 <= 1e-12), gets (0, 0, 0).
 void Compute_Vertex_Normals(UniOb& mesh, bool weighted);
 
 // Rebuilds Vertex_Ring (per vertex one entry per incident face: the corner after it, most recent

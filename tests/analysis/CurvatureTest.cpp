@@ -36,15 +36,17 @@ void Make_Cylinder(UniOb& mesh, float R, int around, int along, float h) {
 }
 
 TEST(QuadricCurvature, SphereGivesHalfTheInverseRadius) {
-    const float R = 10.0f;
-    UniOb mesh;
-    test::Make_Sphere(mesh, R, 4, {3, -2, 7});
-    Finish_Mesh(mesh);
-    // The fit has no linear terms, so the uneven rings of the icosphere bias it by up to 2.5 %.
-    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
-        ASSERT_NEAR(mesh.Curvature_Max[v], 1 / (2 * R), 0.03 / (2 * R)) << v;
-        ASSERT_NEAR(mesh.Curvature_Min[v], 1 / (2 * R), 0.03 / (2 * R)) << v;
-        ASSERT_GE(mesh.Curvature_Max[v], mesh.Curvature_Min[v]);
+    // Also a sphere of a millimetre in metres: its faces are far below 1e-6 square units.
+    for (const float R : {10.0f, 1e-3f}) {
+        UniOb mesh;
+        test::Make_Sphere(mesh, R, 4, Vec3{3, -2, 7} * (R / 10));
+        Finish_Mesh(mesh);
+        // The fit has no linear terms, so the uneven rings of the icosphere bias it by up to 2.5 %.
+        for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
+            ASSERT_NEAR(mesh.Curvature_Max[v], 1 / (2 * R), 0.03 / (2 * R)) << R << " " << v;
+            ASSERT_NEAR(mesh.Curvature_Min[v], 1 / (2 * R), 0.03 / (2 * R)) << R << " " << v;
+            ASSERT_GE(mesh.Curvature_Max[v], mesh.Curvature_Min[v]);
+        }
     }
 }
 

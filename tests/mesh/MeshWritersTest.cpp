@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/LoadPipeline.h"
 #include "mesh/MeshWriters.h"
 #include "mesh/StlFormat.h"
 #include "mesh/StlReader.h"
@@ -238,6 +240,59 @@ TEST_F(Writers, HistogramFractionsAddUpToTheBinnedShare) {
     // Only the edges equal to the longest fall outside every bin.
     EXPECT_GT(fractions, 0.9);
     EXPECT_LE(fractions, 1.0 + 1e-5);
+}
+
+// ---- Small scales: scans measured in metres ----
+
+TEST_F(Writers, HorseInMetresHasItsAreaAndLitNormals) {
+    const std::string path = std::string(ORVEX_SHARED_DATA_DIR) + "/mesh_horse.stl";
+    if (!fs::exists(path)) GTEST_SKIP() << path << " is absent";
+    UniOb horse;
+    ASSERT_TRUE(Read_STL(horse, path));
+    // Its faces are around 4e-7 square units each; the sum over the file's facets is 0.035891.
+    EXPECT_NEAR(horse.Area, 0.03589, 1e-5);
+    // Faces whose corners the 0.0005 tolerance merged have no normal; every other face is lit.
+    unsigned unlitFaces = 0, unlitVertices = 0;
+    for (unsigned f = 0; f < horse.Face_Count; ++f) {
+        const FaceIndex& t = horse.Face_Index[f];
+        const bool collapsed = t[0] == t[1] || t[1] == t[2] || t[2] == t[0];
+        const Vec3& n = horse.Face_Normal[f];
+        unlitFaces += collapsed ? Dot(n, n) != 0.0f : std::fabs(Dot(n, n) - 1.0f) > 1e-5f;
+    }
+    for (const Vec3& n : horse.Vertex_Normal) unlitVertices += std::fabs(Dot(n, n) - 1.0f) > 1e-5f;
+    EXPECT_EQ(unlitFaces, 0u);
+    EXPECT_EQ(unlitVertices, 0u);
+}
+
+TEST_F(Writers, TorusScaledDownKeepsItsShapeInTheFaceTable) {
+    UniOb torus, tiny;
+    ASSERT_TRUE(Read_STL(torus, std::string(ORVEX_SAMPLES_DIR) + "/torus.stl"));
+    ASSERT_TRUE(Read_STL(tiny, std::string(ORVEX_SAMPLES_DIR) + "/torus.stl"));
+    for (Vec3& p : tiny.Vertex_Pos) p = p * 1e-4f;  // radii 0.002 and 0.0006
+    Run_Load_Pipeline(tiny);
+    EXPECT_NEAR(tiny.Area / torus.Area, 1e-8, 1e-13);
+    EXPECT_NEAR(tiny.Volume / torus.Volume, 1e-12, 1e-17);
+    for (unsigned v = 0; v < tiny.Vertex_Count; ++v) {
+        for (int k = 0; k < 3; ++k)
+            ASSERT_NEAR(tiny.Vertex_Normal[v][k], torus.Vertex_Normal[v][k], 1e-5) << v;
+        ASSERT_NEAR(tiny.Curvature_Max[v] * 1e-4f, torus.Curvature_Max[v],
+                    1e-3 * std::fabs(torus.Curvature_Max[v]))
+            << v;
+    }
+    // The table's normal columns are the unit normals, not zeros.
+    ASSERT_TRUE(Write_Face_Array(tiny, In("faces.txt")));
+    std::istringstream table(Slurp(In("faces.txt")));
+    std::string line;
+    std::getline(table, line);
+    std::getline(table, line);
+    for (unsigned f = 0; f < tiny.Face_Count; ++f) {
+        ASSERT_TRUE(std::getline(table, line));
+        float id, cx, cy, cz, area, nx, ny, nz;
+        ASSERT_EQ(
+            std::sscanf(line.c_str(), "%f %f %f %f %f %f %f %f", &id, &cx, &cy, &cz, &area, &nx, &ny, &nz),
+            8);
+        ASSERT_NEAR(nx * nx + ny * ny + nz * nz, 1.0f, 1e-5) << line;
+    }
 }
 
 // ---- Nothing to write, nowhere to write ----

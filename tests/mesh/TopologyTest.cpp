@@ -161,6 +161,53 @@ TEST(ClosedMeshes, HighDegreeVerticesCloseUp) {
     EXPECT_EQ(ReferenceLabels(mesh), mesh.Vertex_Label);
 }
 
+// ---- scale: the same shape measures the same however small or far ----
+
+TEST(ScaledMeshes, SphereOfAMillimetreHasTheMeasuresOfAScaledSphere) {
+    UniOb unit, tiny;
+    test::Make_Sphere(unit, 1.0f, 3);
+    test::Make_Sphere(tiny, 1e-3f, 3);
+    Finish_Mesh(unit);
+    Finish_Mesh(tiny);
+    EXPECT_NEAR(tiny.Area / unit.Area, 1e-6, 1e-12);
+    EXPECT_NEAR(tiny.Volume / unit.Volume, 1e-9, 1e-15);
+    for (unsigned f = 0; f < tiny.Face_Count; ++f)
+        for (int k = 0; k < 3; ++k) ASSERT_NEAR(tiny.Face_Normal[f][k], unit.Face_Normal[f][k], 1e-5) << f;
+    for (unsigned v = 0; v < tiny.Vertex_Count; ++v)
+        for (int k = 0; k < 3; ++k)
+            ASSERT_NEAR(tiny.Vertex_Normal[v][k], unit.Vertex_Normal[v][k], 1e-5) << v;
+}
+
+TEST(ScaledMeshes, TetrahedronNearTheFloatLimitHasAPositiveVolume) {
+    // Its edges and normals overflow in float; the enclosed volume still fits one.
+    UniOb mesh;
+    mesh.AllocFaces(4);
+    mesh.AllocVertices(4);
+    mesh.Vertex_Pos = {{0, 0, 0}, {2.5e38f, 0, 0}, {0, 2.5e38f, 0}, {0, 0, 2e-38f}};
+    mesh.Face_Index = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+    Finish_Mesh(mesh);
+    const double volume = 2.5e38 * 2.5e38 * 2e-38 / 6;
+    EXPECT_NEAR(mesh.Volume / volume, 1.0, 1e-5);
+    EXPECT_NEAR(mesh.Volume_Centroid.x / 6.25e37, 1.0, 1e-5);
+    EXPECT_NEAR(mesh.Volume_Centroid.y / 6.25e37, 1.0, 1e-5);
+    EXPECT_NEAR(mesh.Volume_Centroid.z / 5e-39, 1.0, 1e-5);
+    EXPECT_NEAR(mesh.Face_Normal[0].z, -1.0f, 1e-6);
+    EXPECT_NEAR(mesh.Face_Normal[3].z, 1.0f, 1e-6);
+}
+
+TEST(ScaledMeshes, FacesFoldedBackOnEachOtherLeaveNoVertexNormal) {
+    UniOb mesh;
+    mesh.AllocFaces(2);
+    mesh.AllocVertices(3);
+    mesh.Vertex_Pos = {{0, 0, 0}, {1e-4f, 0, 2e-5f}, {0, 1e-4f, 3e-5f}};
+    mesh.Face_Index = {{0, 1, 2}, {0, 2, 1}};
+    Compute_Face_Normals(mesh);
+    Compute_Vertex_Normals(mesh, true);
+    for (unsigned v = 0; v < 3; ++v) EXPECT_EQ(mesh.Vertex_Normal[v], (Vec3{0, 0, 0})) << v;
+    Compute_Vertex_Normals(mesh, false);
+    for (unsigned v = 0; v < 3; ++v) EXPECT_EQ(mesh.Vertex_Normal[v], (Vec3{0, 0, 0})) << v;
+}
+
 // ---- open and irregular meshes ----
 
 TEST(OpenMeshes, SingleTriangleIsAllBoundary) {
