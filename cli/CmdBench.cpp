@@ -70,8 +70,10 @@ int Run_Bench_Stl(const BenchOptions& options) {
         peakMB = Peak_Memory_MB();
     }
 
-    std::printf("\n%-16s %9s %9s %12s %12s %7s\n", "file", "facets", "vertices", "weld ms", "Read_STL ms",
-                "ratio");
+    // "with pipeline" is what opening the file costs (orvex info, the window's open): reading,
+    // merging, normals, rings, curvature and measures.
+    std::printf("\n%-16s %9s %9s %10s %12s %7s %14s %7s\n", "file", "facets", "vertices", "weld ms",
+                "Read_STL ms", "ratio", "with pipeline", "ratio");
     bool ok = true;
     for (StlBenchKind kind : kinds) {
         const std::string& path = files.Path(kind);
@@ -81,10 +83,11 @@ int Run_Bench_Stl(const BenchOptions& options) {
         const int repeat = kind == StlBenchKind::Big ? std::min(options.repeat, 2) : options.repeat;
         const double weld = Best_Ms(repeat, [&] { return bool(Exact_Weld_Stl(path, vertices, faces)); });
         const double read = Best_Ms(repeat, [&] { return Read_Only(mesh, path); });
-        ok &= weld >= 0 && read >= 0;
-        std::printf("%-16s %9llu %9u %12.0f %12.0f %7.2f\n", Stl_Bench_Kind_Name(kind),
+        const double whole = Best_Ms(std::min(repeat, 2), [&] { return bool(Read_STL(mesh, path)); });
+        ok &= weld >= 0 && read >= 0 && whole >= 0;
+        std::printf("%-16s %9llu %9u %10.0f %12.0f %7.2f %14.0f %7.2f\n", Stl_Bench_Kind_Name(kind),
                     static_cast<unsigned long long>(Sphere_Facet_Count(files.Shape(kind))), mesh.Vertex_Count,
-                    weld, read, weld > 0 ? read / weld : 0.0);
+                    weld, read, weld > 0 ? read / weld : 0.0, whole, weld > 0 ? whole / weld : 0.0);
         std::fflush(stdout);
     }
 
@@ -104,7 +107,9 @@ int Run_Bench_Stl(const BenchOptions& options) {
                 curvature > 0 ? mesh.Vertex_Count / curvature / 1000.0 : 0.0);
     std::printf("peak memory with the rows mesh loaded: %.0f MB%s (target < 400 MB)\n", peakMB,
                 reset ? "" : " (peak not reset: includes generation)");
-    std::printf("targets: Read_STL within 2x of the weld on rows and shuffled, big file within 3000 ms\n");
+    std::printf(
+        "targets: Read_STL within 2x of the weld on every sphere (radius 1 included: there the merging tree "
+        "is built), with the pipeline within 3x; big file within 3000 ms\n");
     return ok ? 0 : 1;
 }
 
