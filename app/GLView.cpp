@@ -80,7 +80,18 @@ void GLView::paintGL() {
     // The context is current from here to the end of the frame.
     const std::lock_guard<std::mutex> frame(Main_Frame_Mutex());
     const qreal ratio = devicePixelRatioF();
-    draw_(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    const QSize size(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    if (frozen_) {
+        if (size == drawnSize_) return;  // the framebuffer still holds the last frame
+        const QColor background = palette().color(QPalette::Window);
+        QOpenGLFunctions* gl = context()->functions();
+        gl->glClearColor(background.redF(), background.greenF(), background.blueF(), 1.0f);
+        gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawnSize_ = QSize();  // nothing of the model on it: the next free frame draws
+        return;
+    }
+    draw_(size.width(), size.height());
+    drawnSize_ = size;
 }
 
 void GLView::resizeEvent(QResizeEvent* event) {

@@ -29,6 +29,11 @@ public:
     void Clear_Canvas_Text();
     QString Canvas_Text() const;
 
+    // A frozen view keeps its last picture (a new size gets the background only) and draws no
+    // frame: long commands freeze it while the event loop runs inside them.
+    void Set_Frozen(bool frozen) { frozen_ = frozen; }
+    bool Frozen() const { return frozen_; }
+
     // Deletes GL texture names (meshes' textures, the scene tile) with the context current.
     void Delete_Textures(const std::vector<unsigned>& names);
 
@@ -47,6 +52,8 @@ protected:
 private:
     DrawFrame draw_;
     CanvasOverlay* overlay_ = nullptr;
+    bool frozen_ = false;
+    QSize drawnSize_;
 };
 
 }  // namespace orvex

@@ -1,7 +1,8 @@
 // The hull commands of the main window: Quick Hull Best on the point set (tool button 16), its mass
 // properties and inertia box (tool button 25), and the two benchmarks of the Run menu with "Full Test"
 // running both. The benchmarks themselves are core routines; this file feeds them the controls, shows their
-// report lines in the "Detail" window and their progress over the view.
+// report lines in the "Detail" window and their progress over the view. They run for minutes: the window
+// stays alive through a CommandProgress, and Esc stops a benchmark between two runs.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +10,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSlider>
+#include <optional>
 
+#include "app/CommandProgress.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
@@ -35,6 +38,36 @@ public:
 
 QString Total_Cost_Text(int ms) {
     return QStringLiteral("Totla Cost: ") + QString::number(ms / 1000) + QStringLiteral(" sec. ");
+}
+
+// The benchmarks run inside the command's progress; one started on its own brings its own.
+class BenchmarkProgress {
+public:
+    BenchmarkProgress(TMyGL& window, const QString& label) {
+        if (!CommandProgress::Active()) own_.emplace(window, label, true);
+    }
+    Progress* get() const { return CommandProgress::Active(); }
+
+private:
+    std::optional<CommandProgress> own_;
+};
+
+// Esc between two runs: the table keeps the configurations finished so far; the user is told so
+// where the total would have gone and in the "Detail" window. False: nothing more runs.
+bool Report_Stopped(TMyGL& window, const HullBenchmarkResult& result, const char* file) {
+    if (!result.status) {
+        window.Show_Message(QString::fromStdString(result.status.message));
+    } else {
+        window.Set_Panel_Text(
+            0, QStringLiteral("Stopped after %1 of %2 runs").arg(result.runsDone).arg(result.runsTotal));
+        if (TReport_Form* report = window.Report_Form()) {
+            report->Add_Line(QString::fromStdString(Stopped_Line(result)) + QStringLiteral(" ") +
+                             QLatin1String(file) +
+                             QStringLiteral(" holds the configurations finished before."));
+        }
+    }
+    window.FormPaint();
+    return false;
 }
 
 }  // namespace
@@ -71,6 +104,7 @@ HullBenchmarkHooks TMyGL::benchmarkHooks() {
 }
 
 void TMyGL::ToolButton16Click() {
+    if (CommandProgress::Active()) return;
     const std::optional<int> repeats = readRepeatConvex();
     if (!repeats) return;
     int t0 = 0;
@@ -109,8 +143,9 @@ void TMyGL::ToolButton16Click() {
     Status status;
     {
         WaitCursor wait;
+        CommandProgress progress(*this, QStringLiteral("Quick Hull Best"), false);
         try {
-            status = Point_Set.QuickHullBest();
+            status = Point_Set.QuickHullBest(&progress);
         } catch (const std::bad_alloc&) {
             Point_Set.ClearHull();
             status = Status::Error("not enough memory for the hull");
@@ -150,8 +185,10 @@ bool TMyGL::runDensityBenchmark() {
     HullBenchmarkResult result;
     {
         WaitCursor wait;
-        result = Run_Density_Benchmark(Point_Set, settings, benchmarkHooks());
+        BenchmarkProgress progress(*this, QStringLiteral("Density Convex Routine"));
+        result = Run_Density_Benchmark(Point_Set, settings, benchmarkHooks(), progress.get());
     }
+    if (result.stopped) return Report_Stopped(*this, result, kDensityBenchmarkFile);
     if (!result.status) {
         Show_Message(QString::fromStdString(result.status.message));
         FormPaint();
@@ -172,8 +209,10 @@ bool TMyGL::runSizeBenchmark() {
     HullBenchmarkResult result;
     {
         WaitCursor wait;
-        result = Run_Size_Benchmark(Point_Set, settings, benchmarkHooks());
+        BenchmarkProgress progress(*this, QStringLiteral("Convex Routine"));
+        result = Run_Size_Benchmark(Point_Set, settings, benchmarkHooks(), progress.get());
     }
+    if (result.stopped) return Report_Stopped(*this, result, kSizeBenchmarkFile);
     if (!result.status) {
         Show_Message(QString::fromStdString(result.status.message));
         FormPaint();
@@ -184,16 +223,21 @@ bool TMyGL::runSizeBenchmark() {
     return true;
 }
 
+// One command at a time: while a long one runs, the event loop it lets through starts no other.
 void TMyGL::ConvexTestRoutine1Click() {
+    if (CommandProgress::Active()) return;
     runDensityBenchmark();
 }
 
 void TMyGL::SphericalShellConvex1Click() {
+    if (CommandProgress::Active()) return;
     runSizeBenchmark();
 }
 
 void TMyGL::CubicConvexRoutine1Click() {
-    // A refused or failed density run ends the test: the size run would meet the same fields.
+    if (CommandProgress::Active()) return;
+    CommandProgress progress(*this, QStringLiteral("Full Test"), true);
+    // A refused, failed or stopped density run ends the test: the size run would meet the same fields.
     if (runDensityBenchmark()) runSizeBenchmark();
 }
 

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSlider>
 
+#include "app/CommandProgress.h"
 #include "app/GLView.h"
 #include "app/Main.h"
 #include "geometry/Color.h"
@@ -22,7 +23,8 @@ namespace orvex {
 
 void TMyGL::ApplicationIdle() {
     // A command that opens a modal box runs a nested event loop, which comes back here: one at a time.
-    if (idleBusy_ || !inspector_) return;
+    // A long command lets the event loop run inside it; its end is the next idle moment for the code.
+    if (idleBusy_ || !inspector_ || CommandProgress::Active()) return;
     const int code = inspector_->Command;
     if (code == 0) return;
     QScopedValueRollback busy(idleBusy_, true);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <algorithm>
 
+#include "app/CommandProgress.h"
 #include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/NameFilters.h"
@@ -155,7 +156,9 @@ void TMyGL::saveCtSurface(int entry, const QString& name, QString& problem) {
     const int x = width() / 2 - 150, y = height() / 2 - 48;
     Write_Canvas_Text(x, y, method + QStringLiteral(".."));
     const std::string path = Local_Path(name + QStringLiteral(".stl"));
-    const Status status = marching ? Volume.WriteMarchingCubeSTL(path) : Volume.WriteSimpleCubeSTL(path);
+    CommandProgress progress(*this, QStringLiteral("Saving STL"), false);  // the window stays alive
+    const Status status =
+        marching ? Volume.WriteMarchingCubeSTL(path, &progress) : Volume.WriteSimpleCubeSTL(path, &progress);
     if (!status) {
         problem = QString::fromStdString(status.message);
         Set_Panel_Text(3, problem);

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "AppTestSupport.h"
+#include "app/CommandProgress.h"
 #include "volume/CtSynth.h"
 #include "volume/CtVolume.h"
 
@@ -221,6 +222,32 @@ private slots:
         const std::uint32_t triangles = stlCount(app.path("marching.stl.stl"));
         QVERIFY(triangles > 1000 && triangles != 0xFFFFFFFF);
         QCOMPARE(app.window().Last_Canvas_Text(), QString(" Saving STL by marching cube method .DONE"));
+    }
+
+    // The surface save lets the event loop run while it walks the volume: the status bar shows the
+    // share done, and Esc does not cut a save short.
+    void surfaceSavesKeepTheWindowAlive() {
+        AppHarness app;
+        openVolume(app, writeTwoBlocks(app.path("blocks.ct")));
+        for (const int entry : {4, 5}) {
+            QString during;
+            bool running = false;
+            QTimer::singleShot(0, &app.window(), [&] {
+                during = app.window().Panel_Text(0);
+                running = orvex::CommandProgress::Active() != nullptr;
+                QTest::keyClick(&app.window(), Qt::Key_Escape);
+            });
+            answerSave(app, app.path(QString("alive%1").arg(entry)), entry);
+            app.window().Command_Action("Save_Menu")->trigger();
+            QVERIFY(running);
+            QVERIFY2(QRegularExpression(R"(^Saving STL: \d+ %$)").match(during).hasMatch(),
+                     qPrintable(during));
+            QVERIFY2(app.messages.isEmpty(), qPrintable(app.messages.join("; ")));
+            const std::uint32_t triangles = stlCount(app.path(QString("alive%1.stl").arg(entry)));
+            QVERIFY(triangles > 1000 && triangles != 0xFFFFFFFF);
+            QVERIFY(app.window().Last_Canvas_Text().endsWith("DONE"));
+            QVERIFY(kCostText.match(app.window().Panel_Text(0)).hasMatch());
+        }
     }
 
     void overwritingAsksFirstAndNoKeepsTheFile() {

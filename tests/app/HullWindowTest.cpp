@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -20,6 +21,7 @@
 #include <cmath>
 
 #include "AppTestSupport.h"
+#include "app/CommandProgress.h"
 #include "render/Boxes.h"
 #include "render/Camera.h"
 #include "ui/NewFileDialog.h"
@@ -85,6 +87,18 @@ void plainView(AppHarness& app) {
     app.inspector().Bounding->setChecked(false);
     app.inspector().Coor_Mark->setChecked(false);
 }
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
 
 QStringList memoLines(AppHarness& app) {
     return app.report().Report_Memo->toPlainText().split(QLatin1Char('\n'));
@@ -333,6 +347,91 @@ private slots:
         app.window().Command_Action("CubicConvexRoutine1")->trigger();
         QCOMPARE(dataRows(app.path("CH_ratio.txt"), kDensityRow), 33);
         QCOMPARE(dataRows(app.path("CH_Distance.txt"), kSizeRow), 18);
+    }
+
+    // ---- Long runs: the window stays alive, Esc stops between runs ------------------------------
+
+    // Esc pressed while the routine reports progress (the event loop runs inside it): the run in hand
+    // finishes, nothing more starts, the table keeps whole lines and the user is told.
+    void escStopsTheConvexRoutineBetweenRuns() {
+        AppHarness app;
+        app.window().Benchmark_Max_Points = 10;  // nine runs
+        QTimer::singleShot(0, &app.window(), [&app] { QTest::keyClick(&app.window(), Qt::Key_Escape); });
+        app.window().Command_Action("SphericalShellConvex1")->trigger();
+        QVERIFY2(app.messages.isEmpty(), qPrintable(app.messages.join("; ")));
+        QCOMPARE(app.window().Panel_Text(0), QString("Stopped after 1 of 9 runs"));
+        QVERIFY(
+            memoLines(app).contains("Stopped by the user after 1 of 9 runs. CH_Distance.txt holds the "
+                                    "configurations finished before."));
+        QFile table(app.path("CH_Distance.txt"));
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        const QByteArray text = table.readAll();
+        QVERIFY(text.endsWith("Stopped by the user after 1 of 9 runs.\n"));
+        QCOMPARE(dataRows(app.path("CH_Distance.txt"), kSizeRow), 1);
+        QVERIFY(!memoLines(app).contains("****In Sphere Cases****"));
+        QVERIFY(orvex::CommandProgress::Active() == nullptr);
+
+        // The next run, without Esc, is whole again.
+        app.window().Command_Action("SphericalShellConvex1")->trigger();
+        QCOMPARE(dataRows(app.path("CH_Distance.txt"), kSizeRow), 9);
+        QVERIFY2(kTotalCost.match(app.window().Panel_Text(0)).hasMatch(),
+                 qPrintable(app.window().Panel_Text(0)));
+    }
+
+    void escInTheFullTestsDensityRunSkipsTheSizeRun() {
+        AppHarness app;
+        app.window().Benchmark_Max_Points = 10;
+        app.window().New_File_Dialog()->point_size->setText("20");
+        QTimer::singleShot(0, &app.window(), [&app] { QTest::keyClick(&app.window(), Qt::Key_Escape); });
+        app.window().Command_Action("CubicConvexRoutine1")->trigger();
+        QCOMPARE(dataRows(app.path("CH_ratio.txt"), kDensityRow), 1);
+        QVERIFY(!QFile::exists(app.path("CH_Distance.txt")));
+        QVERIFY(!memoLines(app).contains("Full Test of Convex Hull Start... with 1 repeats."));
+        QCOMPARE(app.window().Panel_Text(0), QString("Stopped after 1 of 33 runs"));
+    }
+
+    // While a benchmark runs, timers fire, the status bar repaints with the share done, and a click
+    // or a posted Inspector command starts nothing until it ends.
+    void theWindowRepaintsAndShowsProgressDuringABenchmark() {
+        AppHarness app;
+        app.window().New_File_Dialog()->point_size->setText("20000");
+        app.window().resize(480, 360);  // small frames: the run's length is mostly the hulls
+        auto* panel = app.window().findChild<QLabel*>("Panel0");
+        QVERIFY(panel);
+        PaintCounter paints;
+        panel->installEventFilter(&paints);
+        QStringList shown;
+        int openedDuring = 0;
+        QTimer tick;
+        tick.setInterval(20);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            shown << app.window().Panel_Text(0);
+            // Neither a posted code nor a second command gets in while the first runs.
+            app.inspector().Command = 2;
+            QTest::mouseClick(app.window().View_Widget(), Qt::LeftButton);
+            openedDuring += orvex::CommandProgress::Active() != nullptr;
+            app.window().ConvexTestRoutine1Click();
+        });
+        tick.start();
+        paints.count = 0;
+        app.window().Command_Action("ConvexTestRoutine1")->trigger();
+        const int paintsDuring = paints.count;
+        tick.stop();
+        QVERIFY2(shown.size() >= 3, qPrintable(QString::number(shown.size())));
+        QCOMPARE(openedDuring, int(shown.size()));
+        QVERIFY2(paintsDuring >= 3, qPrintable(QString::number(paintsDuring)));
+        QVERIFY2(
+            shown.filter(QRegularExpression(R"(^Density Convex Routine: \d+ % \(Esc stops\)$)")).size() >= 3,
+            qPrintable(shown.join(" | ")));
+        // One run only, whole: the nested starts were refused.
+        QCOMPARE(dataRows(app.path("CH_ratio.txt"), kDensityRow), 33);
+        QCOMPARE(memoLines(app).count("Density Convex Hull Test... with 1 repeats."), 1);
+        QVERIFY2(kTotalCost.match(app.window().Panel_Text(0)).hasMatch(),
+                 qPrintable(app.window().Panel_Text(0)));
+        // The code posted during the run waits for the next idle moment.
+        QCOMPARE(app.inspector().Command, 2);
+        AppHarness::idleFor();
+        QCOMPARE(app.inspector().Command, 0);
     }
 
     void badFieldsEndTheBenchmarkBeforeItStarts() {
