@@ -225,21 +225,27 @@ private slots:
     }
 
     // The surface save lets the event loop run while it walks the volume: the status bar shows the
-    // share done, and Esc does not cut a save short.
+    // share done, and neither Esc nor closing the window cuts a save short.
     void surfaceSavesKeepTheWindowAlive() {
         AppHarness app;
         openVolume(app, writeTwoBlocks(app.path("blocks.ct")));
         for (const int entry : {4, 5}) {
             QString during;
             bool running = false;
+            bool closed = true;
             QTimer::singleShot(0, &app.window(), [&] {
                 during = app.window().Panel_Text(0);
                 running = orvex::CommandProgress::Active() != nullptr;
                 QTest::keyClick(&app.window(), Qt::Key_Escape);
+                // Closing would free the volume under the writer: refused while it runs.
+                closed = app.window().close();
             });
             answerSave(app, app.path(QString("alive%1").arg(entry)), entry);
             app.window().Command_Action("Save_Menu")->trigger();
             QVERIFY(running);
+            QVERIFY(!closed);
+            QVERIFY(app.window().isVisible());
+            QCOMPARE(int(app.window().Volume.nx), 64);
             QVERIFY2(QRegularExpression(R"(^Saving STL: \d+ %$)").match(during).hasMatch(),
                      qPrintable(during));
             QVERIFY2(app.messages.isEmpty(), qPrintable(app.messages.join("; ")));
