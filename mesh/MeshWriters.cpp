@@ -39,8 +39,8 @@ void Write_Stl_Record(AtomicFile& file, const UniOb& mesh, unsigned f) {
     file.Write(record, sizeof record);
 }
 
-// Two STL files from one mesh; `upper(f)` picks the first. Both are written in full before either
-// replaces its target, so a failed write leaves neither.
+// Two STL files from one mesh; `upper(f)` picks the first. Both are written and flushed in full
+// before either replaces its target, so a failed write leaves neither.
 template <class Upper>
 Status Write_Split(const UniOb& mesh, const std::string& firstName, const std::string& secondName,
                    Upper upper) {
@@ -52,8 +52,8 @@ Status Write_Split(const UniOb& mesh, const std::string& firstName, const std::s
     Write_Stl_Preamble(first, firstCount);
     Write_Stl_Preamble(second, mesh.Face_Count - firstCount);
     for (unsigned f = 0; f < mesh.Face_Count; ++f) Write_Stl_Record(upper(f) ? first : second, mesh, f);
-    if (first.Failed()) return first.Commit();
-    if (second.Failed()) return second.Commit();
+    if (Status s = first.Finish(); !s) return s;
+    if (Status s = second.Finish(); !s) return s;
     if (Status s = first.Commit(); !s) return s;
     return second.Commit();
 }

@@ -330,12 +330,36 @@ TEST_F(Writers, FailedWriteKeepsTheOldFile) {
     test::Finish_Mesh(sphere);
     const std::string path = In("keep.txt");
     std::ofstream(path) << "old";
+    // Neither the folder nor the file may be written.
+    fs::permissions(path, fs::perms::owner_read);
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     const Status status = Write_C_Arrays(sphere, path);
     fs::permissions(folder, fs::perms::owner_all);
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     EXPECT_FALSE(status);
     EXPECT_EQ(Slurp(path), "old");
+}
+
+TEST_F(Writers, SplitThatFailsOnItsSecondFileReplacesNeither) {
+    UniOb cube;
+    test::Make_Cube(cube);
+    test::Finish_Mesh(cube);
+    const std::string base = In("part.stl");
+    std::ofstream(base + ".upper.stl") << "old upper";
+    // The second target fills the disk when flushed...
+    if (fs::exists("/dev/full")) {
+        fs::create_symlink("/dev/full", base + ".lower.stl");
+        const Status full = Write_STL_Upper_Lower(cube, base, {0, 0, 1});
+        EXPECT_FALSE(full);
+        EXPECT_NE(full.message.find("part.stl.lower.stl"), std::string::npos) << full.message;
+        EXPECT_EQ(Slurp(base + ".upper.stl").substr(0, 9), "old upper");
+        fs::remove(base + ".lower.stl");
+    }
+    // ...or is a folder.
+    fs::create_directory(base + ".lower.stl");
+    EXPECT_FALSE(Write_STL_Upper_Lower(cube, base, {0, 0, 1}));
+    EXPECT_EQ(Slurp(base + ".upper.stl").substr(0, 9), "old upper");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // no temporaries
 }
 
 }  // namespace
