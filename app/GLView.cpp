@@ -94,6 +94,12 @@ void GLView::paintGL() {
     drawnSize_ = size;
 }
 
+void GLView::Set_Frozen(bool frozen) {
+    frozen_ = frozen;
+    // Resized while frozen: it shows the background only, so the model comes back at once.
+    if (!frozen_ && drawnSize_.isEmpty() && isVisible()) update();
+}
+
 void GLView::resizeEvent(QResizeEvent* event) {
     QOpenGLWidget::resizeEvent(event);
     overlay_->setGeometry(rect());

@@ -31,7 +31,7 @@ public:
 
     // A frozen view keeps its last picture (a new size gets the background only) and draws no
     // frame: long commands freeze it while the event loop runs inside them.
-    void Set_Frozen(bool frozen) { frozen_ = frozen; }
+    void Set_Frozen(bool frozen);
     bool Frozen() const { return frozen_; }
 
     // Deletes GL texture names (meshes' textures, the scene tile) with the context current.

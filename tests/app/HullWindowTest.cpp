@@ -402,6 +402,7 @@ private slots:
         panel->installEventFilter(&paints);
         QStringList shown;
         int openedDuring = 0;
+        int keptPicture = 0;
         QTimer tick;
         tick.setInterval(20);
         QObject::connect(&tick, &QTimer::timeout, [&] {
@@ -410,6 +411,10 @@ private slots:
             app.inspector().Command = 2;
             QTest::mouseClick(app.window().View_Widget(), Qt::LeftButton);
             openedDuring += orvex::CommandProgress::Active() != nullptr;
+            // The hull may be half built here: a frame asked for now keeps the last picture.
+            app.window().Set_Panel_Text(1, "mid-run");
+            app.window().FormPaint();
+            keptPicture += app.window().Panel_Text(1) == "mid-run";
             app.window().ConvexTestRoutine1Click();
         });
         tick.start();
@@ -419,6 +424,7 @@ private slots:
         tick.stop();
         QVERIFY2(shown.size() >= 3, qPrintable(QString::number(shown.size())));
         QCOMPARE(openedDuring, int(shown.size()));
+        QCOMPARE(keptPicture, int(shown.size()));
         QVERIFY2(paintsDuring >= 3, qPrintable(QString::number(paintsDuring)));
         QVERIFY2(
             shown.filter(QRegularExpression(R"(^Density Convex Routine: \d+ % \(Esc stops\)$)")).size() >= 3,
