@@ -52,8 +52,8 @@ private:
     std::optional<CommandProgress> own_;
 };
 
-// Esc between two runs: the table keeps the configurations finished so far; the user is told so
-// where the total would have gone and in the "Detail" window. False: nothing more runs.
+// Esc between two runs: the table keeps the configurations finished so far, and panel 0 and the
+// "Detail" window say so. False: nothing more runs.
 bool Report_Stopped(TMyGL& window, const HullBenchmarkResult& result, const char* file) {
     if (!result.status) {
         window.Show_Message(QString::fromStdString(result.status.message));
