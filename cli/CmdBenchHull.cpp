@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -45,6 +46,24 @@ struct HullBenchOptions {
 
 // ---- The window's two routines ----------------------------------------------------------------
 
+// The share done on one line of a terminal's stderr, a few times a second (the window shows the
+// same reports in its status bar).
+class TerminalProgress : public Progress {
+public:
+    void Report(double fraction, const std::string& text) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ && fraction < 1.0 && now - last_ < std::chrono::milliseconds(200)) return;
+        shown_ = true;
+        last_ = now;
+        std::fprintf(stderr, "\r%s", text.c_str());
+        std::fflush(stderr);
+    }
+
+private:
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
 int Run_Tables(const HullBenchOptions& options) {
     HullBenchmarkSettings settings;
     settings.repeats = options.repeats;
@@ -56,11 +75,8 @@ int Run_Tables(const HullBenchOptions& options) {
         std::fflush(stdout);
     };
     const bool terminal = ::isatty(STDERR_FILENO);
-    if (terminal) {
-        hooks.text = [](const std::string& text, int line) {
-            if (line == 1) std::fprintf(stderr, "\r%s", text.c_str());
-        };
-    }
+    TerminalProgress shown;
+    Progress* progress = terminal ? &shown : nullptr;
     POINT_LIST set;
     auto finish = [&](const HullBenchmarkResult& result, const char* file) {
         if (terminal) std::fprintf(stderr, "\r                \r");
@@ -72,10 +88,10 @@ int Run_Tables(const HullBenchOptions& options) {
         return true;
     };
     if (options.routine != "size") {
-        if (!finish(Run_Density_Benchmark(set, settings, hooks), kDensityBenchmarkFile)) return 1;
+        if (!finish(Run_Density_Benchmark(set, settings, hooks, progress), kDensityBenchmarkFile)) return 1;
     }
     if (options.routine != "density") {
-        if (!finish(Run_Size_Benchmark(set, settings, hooks), kSizeBenchmarkFile)) return 1;
+        if (!finish(Run_Size_Benchmark(set, settings, hooks, progress), kSizeBenchmarkFile)) return 1;
     }
     return 0;
 }
