@@ -22,14 +22,16 @@ double Length_Squared_Double(const Vec3& A, const Vec3& B) {
 }
 
 struct Cross_Product {
-    double x, y, z, q;  // (B - A) x (C - A) and its squared length
+    Vec3 f;             // (B - A) x (C - A) in float, as every triangle measure has been taken
+    double qf;          // |f|^2
+    double x, y, z, q;  // the same product in double, and its squared length
     bool degenerate;
 };
 
-// In double, so that neither a tiny triangle underflows nor one near the float limit overflows.
-// A triangle is degenerate when its largest corner angle has a sine below 1e-6, i.e. its corners
-// are collinear (or coincident) up to the rounding of float coordinates: judged against its own
-// edges, so the same shape counts the same at any scale.
+// The decision and the fallback are in double, so that neither a tiny triangle underflows nor one
+// near the float limit overflows. A triangle is degenerate when its largest corner angle has a
+// sine below 1e-6, i.e. its corners are collinear (or coincident) up to the rounding of float
+// coordinates: judged against its own edges, so the same shape counts the same at any scale.
 Cross_Product Triangle_Cross(const Vec3& A, const Vec3& B, const Vec3& C) {
     const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
     const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
@@ -44,7 +46,17 @@ Cross_Product Triangle_Cross(const Vec3& A, const Vec3& B, const Vec3& C) {
     // |n| = (product of the two shorter edges) x sine of the angle between them.
     const double shorter = ab * ac * bc / std::max({ab, ac, bc});
     n.degenerate = !(n.q > 1e-12 * shorter);
+    n.f = Cross(B - A, C - A);
+    n.qf = Length_Squared(n.f);
     return n;
+}
+
+// Cosine of the corner angle at A, all in double.
+double Cosine_Double(const Vec3& A, const Vec3& B, const Vec3& C) {
+    const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
+    const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
+    return (ux * vx + uy * vy + uz * vz) / std::sqrt(ux * ux + uy * uy + uz * uz) /
+           std::sqrt(vx * vx + vy * vy + vz * vz);
 }
 }  // namespace
 
@@ -63,20 +75,28 @@ void Facet_Normal(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C) {
     const Cross_Product n = Triangle_Cross(A, B, C);
     if (n.degenerate) {
         out = Vec3{};
-        return;
+    } else if (n.qf >= 1e-60 && n.qf <= 1e76) {  // the float product is finite and not underflowing
+        const double l = std::sqrt(n.qf) * 1.00000001;
+        out = {float(n.f.x / l), float(n.f.y / l), float(n.f.z / l)};
+    } else {
+        const double l = std::sqrt(n.q) * 1.00000001;
+        out = {float(n.x / l), float(n.y / l), float(n.z / l)};
     }
-    const double l = std::sqrt(n.q) * 1.00000001;
-    out = {float(n.x / l), float(n.y / l), float(n.z / l)};
 }
 
 float Point_Distance(const Vec3& A, const Vec3& B) {
+    const float q = float(Length_Squared(A - B));
+    if (q >= 1e-12) return std::sqrt(q);
+    // Below 1e-6, or an underflow in float: the distance itself, but never below 1e-12.
     const double d = std::sqrt(Length_Squared_Double(A, B));
     return d >= 1e-12 ? float(d) : 1e-12f;
 }
 
 float Triangle_Area(const Vec3& A, const Vec3& B, const Vec3& C) {
     const Cross_Product n = Triangle_Cross(A, B, C);
-    return n.degenerate ? 0.0f : float(std::sqrt(n.q) / 2.0);
+    if (n.degenerate) return 0.0f;
+    if (n.qf >= 1e-30 && n.qf <= 3e38) return std::sqrt(float(n.qf)) / 2.0f;  // a normal float
+    return float(std::sqrt(n.q) / 2.0);
 }
 
 void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) {
@@ -84,8 +104,14 @@ void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) 
     float b = Point_Distance(B, C);
     float c = Point_Distance(C, A);
     if (a >= 1e-8 && b >= 1e-8 && c >= 1e-8) {
-        out[0] = Safe_Acos(double(Dot(C - A, B - A)) / a / c);
-        out[1] = Safe_Acos(double(Dot(C - B, A - B)) / a / b);
+        const float dotA = Dot(C - A, B - A), dotB = Dot(C - B, A - B);
+        if (std::isfinite(dotA) && std::isfinite(dotB) && std::isfinite(a + b + c)) {
+            out[0] = Safe_Acos(double(dotA) / a / c);
+            out[1] = Safe_Acos(double(dotB) / a / b);
+        } else {  // near the float limit the products overflow in float
+            out[0] = Safe_Acos(Cosine_Double(A, B, C));
+            out[1] = Safe_Acos(Cosine_Double(B, C, A));
+        }
         out[2] = float(kPi - out[0] - out[1]);
     } else {
         out[0] = out[1] = out[2] = 1.0471976f;

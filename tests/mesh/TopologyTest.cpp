@@ -193,6 +193,13 @@ TEST(ScaledMeshes, TetrahedronNearTheFloatLimitHasAPositiveVolume) {
     EXPECT_NEAR(mesh.Volume_Centroid.z / 5e-39, 1.0, 1e-5);
     EXPECT_NEAR(mesh.Face_Normal[0].z, -1.0f, 1e-6);
     EXPECT_NEAR(mesh.Face_Normal[3].z, 1.0f, 1e-6);
+
+    // Corner angles too overflow in float there: the vertex normals still come out unit.
+    UniOb far;
+    test::Make_Tetrahedron(far, {3e38f, 3e38f, 3e38f}, 1e32f);
+    Finish_Mesh(far);
+    EXPECT_NEAR(far.Vertex_Normal[0].x, -1 / std::sqrt(3.0f), 1e-6);
+    for (const Vec3& n : far.Vertex_Normal) EXPECT_NEAR(Dot(n, n), 1.0f, 1e-6);
 }
 
 TEST(ScaledMeshes, FacesFoldedBackOnEachOtherLeaveNoVertexNormal) {
