@@ -33,21 +33,29 @@ struct Cross_Product {
 // sine below 1e-6, i.e. its corners are collinear (or coincident) up to the rounding of float
 // coordinates: judged against its own edges, so the same shape counts the same at any scale.
 Cross_Product Triangle_Cross(const Vec3& A, const Vec3& B, const Vec3& C) {
+    Cross_Product n;
+    n.f = Cross(B - A, C - A);
+    n.qf = Length_Squared(n.f);
+    const double ab = Length_Squared_Double(A, B);
+    const double ac = Length_Squared_Double(A, C);
+    const double bc = Length_Squared_Double(B, C);
+    // |n| = (product of the two shorter edges) x sine of the angle between them; the squares of
+    // both sides are compared times the longest edge's square.
+    const double longest = std::max({ab, ac, bc}), all = ab * ac * bc;
+    // Most triangles: a float product in range and a sine far above both the cut-off and the
+    // float rounding (about 1e-7) settle it without the double product.
+    if (n.qf >= 1e-30 && n.qf <= 3e38 && n.qf * longest > 1e-8 * all) {
+        n.x = n.f.x, n.y = n.f.y, n.z = n.f.z, n.q = n.qf;
+        n.degenerate = false;
+        return n;
+    }
     const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
     const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
-    Cross_Product n;
     n.x = uy * vz - uz * vy;
     n.y = uz * vx - ux * vz;
     n.z = ux * vy - uy * vx;
     n.q = n.x * n.x + n.y * n.y + n.z * n.z;
-    const double ab = ux * ux + uy * uy + uz * uz;
-    const double ac = vx * vx + vy * vy + vz * vz;
-    const double bc = Length_Squared_Double(B, C);
-    // |n| = (product of the two shorter edges) x sine of the angle between them.
-    const double shorter = ab * ac * bc / std::max({ab, ac, bc});
-    n.degenerate = !(n.q > 1e-12 * shorter);
-    n.f = Cross(B - A, C - A);
-    n.qf = Length_Squared(n.f);
+    n.degenerate = !(n.q * longest > 1e-12 * all);
     return n;
 }
 
