@@ -3,7 +3,8 @@
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <QScreen>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSlider>
 #include <QtTest/QtTest>
 
@@ -265,8 +266,8 @@ private slots:
         QVERIFY(find(image, 0, 0, 0, corner).count > 10);
     }
 
-    // The swatch of the real Inspector, and the picture on the screen as the user sees it: grabbing
-    // the framebuffer would draw one more frame and hide a colour that lags one frame behind.
+    // The swatch of the real Inspector, and the picture the view holds: read straight from its
+    // framebuffer, since grabbing it would draw one more frame and hide a colour that lags behind.
     void choosingTheBackgroundShowsItWithoutAnotherRedraw() {
         AppHarness app;
         settle(app);
@@ -277,13 +278,17 @@ private slots:
         QCOMPARE(app.inspector().BG_Color->Color(), 0xFAFAFA);
         settle(app);
         orvex::GLView* view = app.window().View_Widget();
-        // The view's upper right corner: no object, no mark, and away from the Inspector.
-        const QPoint corner = view->mapToGlobal(QPoint(view->width() - 4, 4));
-        const QImage shown = view->screen()->grabWindow(0, corner.x(), corner.y(), 1, 1).toImage();
-        QVERIFY(!shown.isNull());
-        const QRgb pixel = shown.pixel(0, 0);
-        QVERIFY2(near(pixel, 250, 250, 250),
-                 qPrintable(QString("%1 %2 %3").arg(qRed(pixel)).arg(qGreen(pixel)).arg(qBlue(pixel))));
+        view->makeCurrent();
+        QOpenGLFunctions* gl = view->context()->functions();
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, view->defaultFramebufferObject());
+        // The upper right corner (GL rows count from the bottom): no object and no mark there.
+        unsigned char rgba[4] = {};
+        const int w = int(view->width() * view->devicePixelRatioF());
+        const int h = int(view->height() * view->devicePixelRatioF());
+        gl->glReadPixels(w - 4, h - 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        view->doneCurrent();
+        QVERIFY2(near(qRgb(rgba[0], rgba[1], rgba[2]), 250, 250, 250),
+                 qPrintable(QString("%1 %2 %3").arg(rgba[0]).arg(rgba[1]).arg(rgba[2])));
     }
 
     // Progress text over the view stays readable whatever the background: dark on white, light on black.
