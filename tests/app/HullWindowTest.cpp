@@ -359,15 +359,20 @@ private slots:
         QTimer::singleShot(0, &app.window(), [&app] { QTest::keyClick(&app.window(), Qt::Key_Escape); });
         app.window().Command_Action("SphericalShellConvex1")->trigger();
         QVERIFY2(app.messages.isEmpty(), qPrintable(app.messages.join("; ")));
-        QCOMPARE(app.window().Panel_Text(0), QString("Stopped after 1 of 9 runs"));
+        // Esc comes with the first report, during the first run; a slow machine may see it later.
+        const QRegularExpressionMatch stopped =
+            QRegularExpression(R"(^Stopped after (\d) of 9 runs$)").match(app.window().Panel_Text(0));
+        QVERIFY2(stopped.hasMatch(), qPrintable(app.window().Panel_Text(0)));
+        const QString done = stopped.captured(1);
+        QVERIFY(done.toInt() >= 1 && done.toInt() < 9);
         QVERIFY(
-            memoLines(app).contains("Stopped by the user after 1 of 9 runs. CH_Distance.txt holds the "
-                                    "configurations finished before."));
+            memoLines(app).contains("Stopped by the user after " + done +
+                                    " of 9 runs. CH_Distance.txt holds the configurations finished before."));
         QFile table(app.path("CH_Distance.txt"));
         QVERIFY(table.open(QIODevice::ReadOnly));
-        const QByteArray text = table.readAll();
-        QVERIFY(text.endsWith("Stopped by the user after 1 of 9 runs.\n"));
-        QCOMPARE(dataRows(app.path("CH_Distance.txt"), kSizeRow), 1);
+        QVERIFY(table.readAll().endsWith(
+            QString("Stopped by the user after " + done + " of 9 runs.\n").toLatin1()));
+        QCOMPARE(dataRows(app.path("CH_Distance.txt"), kSizeRow), done.toInt());
         QVERIFY(!memoLines(app).contains("****In Sphere Cases****"));
         QVERIFY(orvex::CommandProgress::Active() == nullptr);
 
@@ -384,10 +389,13 @@ private slots:
         app.window().New_File_Dialog()->point_size->setText("20");
         QTimer::singleShot(0, &app.window(), [&app] { QTest::keyClick(&app.window(), Qt::Key_Escape); });
         app.window().Command_Action("CubicConvexRoutine1")->trigger();
-        QCOMPARE(dataRows(app.path("CH_ratio.txt"), kDensityRow), 1);
+        const QRegularExpressionMatch stopped =
+            QRegularExpression(R"(^Stopped after (\d+) of 33 runs$)").match(app.window().Panel_Text(0));
+        QVERIFY2(stopped.hasMatch(), qPrintable(app.window().Panel_Text(0)));
+        QVERIFY(stopped.captured(1).toInt() < 33);
+        QCOMPARE(dataRows(app.path("CH_ratio.txt"), kDensityRow), stopped.captured(1).toInt());
         QVERIFY(!QFile::exists(app.path("CH_Distance.txt")));
         QVERIFY(!memoLines(app).contains("Full Test of Convex Hull Start... with 1 repeats."));
-        QCOMPARE(app.window().Panel_Text(0), QString("Stopped after 1 of 33 runs"));
     }
 
     // While a benchmark runs, timers fire, the status bar repaints with the share done, and a click
