@@ -19,7 +19,7 @@ void Contrast_Color(const DisplayOptions& options, float rgb[3]) {
 
 void Draw_Scene(const DrawContext& ctx) {
     const DisplayOptions& o = ctx.options;
-    // Takes effect at the next frame's clear.
+    // Stays for later clears; the frame routine sets it before its own clear as well.
     float bg[3];
     Color_To_RGB(o.BG_Color, bg);
     glClearColor(bg[0], bg[1], bg[2], 1.0f);
