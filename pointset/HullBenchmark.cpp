@@ -118,7 +118,7 @@ public:
     bool Hull(HullAlgorithm algorithm, unsigned n, Status& failure) {
         Text(" Calculating convex hull : " + std::to_string(n), 0);
         const int t0 = Millisecond_Clock();
-        const Status status = Run_Hull_Algorithm(set_, algorithm, progress_ ? &runShare_ : nullptr);
+        const Status status = Run_Hull_Algorithm(set_, algorithm, RunProgress());
         set_.stats[12] = std::uint32_t(std::max(0, Millisecond_Clock() - t0));
         if (!status) {
             failure = Status::Error(std::string(Hull_Algorithm_Name(algorithm)) + " on " + std::to_string(n) +
@@ -137,6 +137,8 @@ public:
     }
 
     bool Cancelled() const { return Cancel_Requested(progress_); }
+    // What a run's own steps (generating, hulling) report to: the benchmark's share of this run.
+    Progress* RunProgress() { return progress_ ? &runShare_ : nullptr; }
 
     // Stopped between runs: the lines written so far are whole, so they are kept, and the table
     // says where it ends.
@@ -280,7 +282,7 @@ HullBenchmarkResult Density_Benchmark(POINT_LIST& set, const HullBenchmarkSettin
             for (int j = 0; j < repeats; ++j) {
                 if (run.Cancelled()) return run.Stop(start);
                 run.Text(" Creating random " + std::to_string(n) + " points...", 0);
-                set.GenerateDensity(kRange, kRange, kRange, n, d, true);
+                set.GenerateDensity(kRange, kRange, kRange, n, d, true, run.RunProgress());
                 run.Generated();
                 Status failure;
                 if (!run.Hull(algorithm, n, failure)) return {failure, 0};
@@ -354,7 +356,7 @@ HullBenchmarkResult Size_Benchmark(POINT_LIST& set, const HullBenchmarkSettings&
                 for (int j = 0; j < repeats; ++j) {
                     if (run.Cancelled()) return run.Stop(start);
                     run.Text(" Creating random " + std::to_string(n) + " points...", 0);
-                    set.GenerateRandom(kRange, kRange, kRange, n, c.distribution, c.rotate);
+                    set.GenerateRandom(kRange, kRange, kRange, n, c.distribution, c.rotate, run.RunProgress());
                     run.Generated();
                     Status failure;
                     if (!run.Hull(algorithm, n, failure)) return {failure, 0};

@@ -104,12 +104,13 @@ void Random_Rotation(POINT_LIST& set) {
 }  // namespace
 
 void POINT_LIST::GenerateRandom(unsigned xRange, unsigned yRange, unsigned zRange, unsigned count,
-                                int distribution, bool rotate) {
+                                int distribution, bool rotate, Progress* progress) {
     Random_Colour(colour);
     Clear();
     const Ranges range{double(float(xRange)), double(float(yRange)), double(float(zRange))};
     if (distribution >= IN_CUBE && distribution <= SHELL_50) {
         for (unsigned i = 0; i < count; ++i) {
+            if ((i & 0xFFFF) == 0xFFFF) Report_Progress(progress, 0.0, "Creating points");
             VEC_LIST* node = NewPoint(3);
             Make_Point(node, range, distribution);
             InsertFront(node);
@@ -120,12 +121,13 @@ void POINT_LIST::GenerateRandom(unsigned xRange, unsigned yRange, unsigned zRang
 }
 
 void POINT_LIST::GenerateDensity(unsigned xRange, unsigned yRange, unsigned zRange, unsigned count,
-                                 int density, bool rotate) {
+                                 int density, bool rotate, Progress* progress) {
     Random_Colour(colour);
     Clear();
     const Ranges range{double(float(xRange)), double(float(yRange)), double(float(zRange))};
     density = density < 0 ? 0 : (density > 10 ? 10 : density);
     for (unsigned i = 0; i < count; ++i) {
+        if ((i & 0xFFFF) == 0xFFFF) Report_Progress(progress, 0.0, "Creating points");
         VEC_LIST* node = NewPoint(3);
         // d tenths of the points on the sphere: indices 0 .. d - 1 of every ten.
         Make_Point(node, range, int(i % 10) < density ? ON_SPHERE : IN_SPHERE_POLAR);

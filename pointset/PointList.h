@@ -53,10 +53,11 @@ public:
     void UpdateBounds();
     void Rotate(const Matrix4& rotation);
 
+    // `progress` hears (with fraction 0) every 64Ki points, so a listener stays alive over large clouds.
     void GenerateRandom(unsigned xRange, unsigned yRange, unsigned zRange, unsigned count, int distribution,
-                        bool rotate);
+                        bool rotate, Progress* progress = nullptr);
     void GenerateDensity(unsigned xRange, unsigned yRange, unsigned zRange, unsigned count, int density,
-                         bool rotate);
+                         bool rotate, Progress* progress = nullptr);
     void FromMeshes(const UniOb* first);
 
     Status ReadRAN(const std::string& path);

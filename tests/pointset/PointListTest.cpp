@@ -227,6 +227,21 @@ TEST_F(Generate, OnSphereOfRadius500IsAt500) {
     for (const Point& p : Points_Of(set)) ASSERT_NEAR(Norm(p), 500.0, 1e-3);
 }
 
+// A listener hears from inside a large generation, not only when it ends.
+TEST_F(Generate, LargeCloudsReportWhileTheyAreMade) {
+    struct Count : Progress {
+        int reports = 0;
+        void Report(double, const std::string&) override { ++reports; }
+    } count;
+    POINT_LIST heard;
+    heard.GenerateRandom(500, 500, 500, 300000, IN_CUBE, true, &count);
+    EXPECT_GE(count.reports, 4);
+    const int afterRandom = count.reports;
+    heard.GenerateDensity(500, 500, 500, 300000, 3, true, &count);
+    EXPECT_GE(count.reports - afterRandom, 4);
+    EXPECT_EQ(heard.Count(0), 300000u);
+}
+
 TEST_F(Generate, ShellsStayBetweenTheirRadii) {
     struct Shell {
         int distribution;
