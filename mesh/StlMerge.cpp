@@ -327,11 +327,15 @@ void VertexMerger::BuildTree() {
         k = 1;
     }
     constexpr unsigned kGroup = 8;
+    constexpr std::size_t kShiftTries = 8;
+    constexpr std::uint32_t kShiftRetry = 64;
+    constexpr int kShiftCreditMax = 64;
     struct Descent {
         Vec3 p;
         std::uint32_t at;
         int octant;
         bool active;
+        bool shifted;  // started below the chain
         Box box;
         std::size_t good;
     };
@@ -366,11 +370,33 @@ void VertexMerger::BuildTree() {
             d.good = good;
             d.at = path_[good].node;
             d.box = path_[good].box;
+            // Neighbours in a scan hang in parallel chains, so the node after each node of the
+            // chain (shifted by the place in the group) is often on p's path, deeper than the
+            // chain's own start; any node whose box holds p is on its path. The boxes are read side
+            // by side, not one after another as in a descent.
+            // Unordered input has no such chains: the guess is made only while it pays, and
+            // retried now and then.
+            d.shifted = false;
+            if (shiftCredit_ > 0 || (k + m) % kShiftRetry == 0) {
+                for (std::size_t i = path_.size() - 1, tries = 0; i > good && tries < kShiftTries;
+                     --i, ++tries) {
+                    const std::uint32_t shifted = path_[i].node + 1 + m;
+                    if (shifted < k && Holds(shifted, d.p)) {
+                        d.at = shifted;
+                        d.box = boxes_[shifted];
+                        d.shifted = true;
+                        ++stats_.guessedStarts;
+                        break;
+                    }
+                }
+                shiftCredit_ = d.shifted ? std::min(shiftCredit_ + 4, kShiftCreditMax) : shiftCredit_ - 1;
+            }
             d.active = true;
             __builtin_prefetch(&tree_[d.at]);
         }
         lastSteps.clear();
         Descent& last = group[size - 1];
+        if (last.shifted) lastSteps.push_back(PathStep{last.at, last.box});
         for (unsigned active = size; active > 0;) {
             for (unsigned m = 0; m < size; ++m) {
                 Descent& d = group[m];

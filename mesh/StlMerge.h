@@ -17,8 +17,9 @@
 //   the near node of lowest index whose box holds the point is the first near node on its path.
 //   Boxes come from the tree, which is built only then, in index order, each insertion starting
 //   from the deepest node of the previous path that holds the point (scan-ordered input walks
-//   about ten steps instead of a few hundred), eight insertions descending side by side so that
-//   their cache misses overlap.
+//   about ten steps instead of a few hundred), or lower still from a node just after one on that
+//   path (neighbours of a scan hang in parallel chains), eight insertions descending side by side
+//   so that their cache misses overlap.
 // - When even the fine cells are crowded, or a lookup would meet more than 27 cells, the point
 //   walks the tree with the plain test.
 // Any tolerance is taken: NaN and negative ones act as 0, an infinite one merges every finite
@@ -67,11 +68,12 @@ private:
 };
 
 struct MergeStats {
-    std::uint64_t exactHits = 0;    // corners answered by the exact-bits table
-    std::uint64_t nearQueries = 0;  // new points with a node within the tolerance
-    std::uint64_t treeWalks = 0;    // new points resolved by walking the tree from the root
-    std::uint64_t treeNodes = 0;    // nodes placed in the tree
-    std::uint64_t splitCells = 0;   // crowded grid cells split into fine ones
+    std::uint64_t exactHits = 0;      // corners answered by the exact-bits table
+    std::uint64_t nearQueries = 0;    // new points with a node within the tolerance
+    std::uint64_t treeWalks = 0;      // new points resolved by walking the tree from the root
+    std::uint64_t treeNodes = 0;      // nodes placed in the tree
+    std::uint64_t guessedStarts = 0;  // tree insertions started below the previous path
+    std::uint64_t splitCells = 0;     // crowded grid cells split into fine ones
 };
 
 class VertexMerger {
@@ -164,6 +166,7 @@ private:
         Box box;
     };
     std::vector<PathStep> path_;
+    int shiftCredit_ = 8;  // guesses below the chain still pay off
 
     std::vector<std::uint32_t> near_;
     MergeStats stats_;

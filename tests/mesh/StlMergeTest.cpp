@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -130,7 +131,33 @@ TEST(VertexMerger, ScanOrderedSpheresWithCornersWithinTheTolerance) {
         const MergeStats stats = Expect_Same_Indices(Sphere_Corners(60000, order, 1.0), 0.0005f, 0.003f);
         EXPECT_GT(stats.nearQueries, 0u);
         EXPECT_GT(stats.treeNodes, 0u);
+        if (order == FacetOrder::Rows) EXPECT_GT(stats.guessedStarts, 0u);
     }
+}
+
+// Rows of uneven length over a bumpy surface, then the same rows again shuffled, then rows once
+// more, each pass offset by less than the tolerance: guessed starts below the previous path are
+// right, wrong, given up and taken up again, and every answer must still be the tree's.
+TEST(VertexMerger, GuessedStartsBelowThePathOnScansAndShuffles) {
+    std::mt19937 random(11);
+    std::vector<Vec3> row;
+    for (int r = 0; r < 150; ++r) {
+        const int length = 120 + (r * 37) % 50;
+        for (int i = 0; i < length; ++i) {
+            const float x = float(i) * 0.002f, y = float(r) * 0.002f;
+            row.push_back(Vec3{x, y, 0.01f * std::sin(40.0f * x) * std::cos(30.0f * y)});
+        }
+    }
+    std::vector<Vec3> shuffled = row;
+    std::shuffle(shuffled.begin(), shuffled.end(), random);
+    std::vector<Vec3> points;
+    for (const auto* pass : {&row, &shuffled, &row}) {
+        const float offset = 0.0001f * float(points.size() / row.size() + 1);
+        for (const Vec3& p : *pass) points.push_back(Vec3{p.x + offset, p.y, p.z - offset});
+    }
+    const MergeStats stats = Expect_Same_Indices(points, 0.0005f, 0.002f);
+    EXPECT_GT(stats.nearQueries, 0u);
+    EXPECT_GT(stats.guessedStarts, 0u);
 }
 
 TEST(VertexMerger, CleanSphereNeverBuildsTheTree) {
