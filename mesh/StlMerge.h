@@ -159,8 +159,8 @@ private:
     ZeroTable<TreeNode> tree_;
     ZeroTable<Box> boxes_;
     std::uint32_t built_ = 0;
-    // From the root down to the last node placed in the tree, each the parent of the next, with
-    // their boxes.
+    // From the root down to the last node placed in the tree, each an ancestor of the next (a
+    // guessed start skips the nodes above it), with their boxes.
     struct PathStep {
         std::uint32_t node;
         Box box;
