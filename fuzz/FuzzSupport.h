@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #define FUZZ_CHECK(condition, ...)                                                                 \
@@ -29,6 +30,37 @@
 namespace orvex::fuzz {
 
 using Bytes = std::vector<unsigned char>;
+
+// The reference readers' tokens: words between C white space, with the line each word starts on.
+class Word_Scanner {
+public:
+    explicit Word_Scanner(std::string_view text) : text_(text) {}
+
+    static bool Is_Space(char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    }
+    // The next word, empty at the end of the text.
+    std::string_view Next() {
+        while (at_ < text_.size() && Is_Space(text_[at_])) {
+            if (text_[at_] == '\n') ++line_;
+            ++at_;
+        }
+        tokenLine_ = line_;
+        const std::size_t start = at_;
+        while (at_ < text_.size() && !Is_Space(text_[at_])) ++at_;
+        return text_.substr(start, at_ - start);
+    }
+    void Skip_Line() {
+        while (at_ < text_.size() && text_[at_] != '\n') ++at_;
+    }
+    unsigned Line() const { return tokenLine_; }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+    unsigned line_ = 1;
+    unsigned tokenLine_ = 1;
+};
 
 // Bit-for-bit equality, so that -0 differs from 0 and NaN equals the same NaN.
 inline bool Same_Bits(float a, float b) {

@@ -18,10 +18,6 @@ namespace orvex::fuzz {
 
 namespace {
 
-bool Is_Space(char c) {
-    return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
 enum class Token { Number, End, Bad };
 
 struct Reference {
@@ -35,18 +31,12 @@ struct Reference {
 
 class Scan {
 public:
-    explicit Scan(std::string_view text) : text_(text) {}
+    explicit Scan(std::string_view text) : words_(text) {}
 
     bool Next(std::string& token) {
-        while (at_ < text_.size() && Is_Space(text_[at_])) {
-            if (text_[at_] == '\n') ++line_;
-            ++at_;
-        }
-        if (at_ == text_.size()) return false;
-        tokenLine_ = line_;
-        const std::size_t start = at_;
-        while (at_ < text_.size() && !Is_Space(text_[at_])) ++at_;
-        token.assign(text_.substr(start, at_ - start));
+        const std::string_view word = words_.Next();
+        if (word.empty()) return false;
+        token.assign(word);
         return true;
     }
     Token Float(float& value) {
@@ -66,13 +56,10 @@ public:
         if (end != token.c_str() + token.size() || errno == ERANGE) return Token::Bad;
         return Token::Number;
     }
-    unsigned Line() const { return tokenLine_; }
+    unsigned Line() const { return words_.Line(); }
 
 private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-    unsigned line_ = 1;
-    unsigned tokenLine_ = 1;
+    Word_Scanner words_;
 };
 
 Reference Read_Reference(std::string_view text, int format) {

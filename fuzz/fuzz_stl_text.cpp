@@ -15,10 +15,6 @@ namespace orvex::fuzz {
 
 namespace {
 
-bool Is_Space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 bool Same_Word(std::string_view token, std::string_view word) {
     if (token.size() != word.size()) return false;
     for (std::size_t i = 0; i < word.size(); ++i) {
@@ -39,31 +35,7 @@ struct Reference {
     unsigned line = 0;  // of the token that stopped the reading
 };
 
-class Reader {
-public:
-    explicit Reader(std::string_view text) : text_(text) {}
-
-    std::string_view Next() {
-        while (at_ < text_.size() && Is_Space(text_[at_])) {
-            if (text_[at_] == '\n') ++line_;
-            ++at_;
-        }
-        tokenLine_ = line_;
-        const std::size_t start = at_;
-        while (at_ < text_.size() && !Is_Space(text_[at_])) ++at_;
-        return text_.substr(start, at_ - start);
-    }
-    void Skip_Line() {
-        while (at_ < text_.size() && text_[at_] != '\n') ++at_;
-    }
-    unsigned Line() const { return tokenLine_; }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-    unsigned line_ = 1;
-    unsigned tokenLine_ = 1;
-};
+using Reader = Word_Scanner;
 
 enum class Number { Yes, No };
 
