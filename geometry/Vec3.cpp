@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/Vec3d.h"
+
 namespace orvex {
 
 namespace {
@@ -14,11 +16,14 @@ double Length_Squared(const Vec3& v) {
     return double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z;
 }
 
-// |B - A|^2 with the difference taken in double: coordinates near the float limit would
-// overflow it in float.
+// B - A with the difference taken in double: coordinates near the float limit would overflow it
+// in float.
+Vec3d Edge_Double(const Vec3& A, const Vec3& B) {
+    return Minus(Vec3d{B.x, B.y, B.z}, Vec3d{A.x, A.y, A.z});
+}
 double Length_Squared_Double(const Vec3& A, const Vec3& B) {
-    const double x = double(B.x) - A.x, y = double(B.y) - A.y, z = double(B.z) - A.z;
-    return x * x + y * y + z * z;
+    const Vec3d e = Edge_Double(A, B);
+    return Dot(e, e);
 }
 
 struct Cross_Product {
@@ -49,22 +54,17 @@ Cross_Product Triangle_Cross(const Vec3& A, const Vec3& B, const Vec3& C) {
         n.degenerate = false;
         return n;
     }
-    const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
-    const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
-    n.x = uy * vz - uz * vy;
-    n.y = uz * vx - ux * vz;
-    n.z = ux * vy - uy * vx;
-    n.q = n.x * n.x + n.y * n.y + n.z * n.z;
+    const Vec3d d = Cross(Edge_Double(A, B), Edge_Double(A, C));
+    n.x = d.x, n.y = d.y, n.z = d.z;
+    n.q = Dot(d, d);
     n.degenerate = !(n.q * longest > 1e-12 * all);
     return n;
 }
 
 // Cosine of the corner angle at A, all in double.
 double Cosine_Double(const Vec3& A, const Vec3& B, const Vec3& C) {
-    const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
-    const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
-    return (ux * vx + uy * vy + uz * vz) / std::sqrt(ux * ux + uy * uy + uz * uz) /
-           std::sqrt(vx * vx + vy * vy + vz * vz);
+    const Vec3d u = Edge_Double(A, B), v = Edge_Double(A, C);
+    return Dot(u, v) / Length(u) / Length(v);
 }
 }  // namespace
 
