@@ -2,11 +2,10 @@
 
 #include "mesh/StlAscii.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
-#include <charconv>
+#include <optional>
 #include <string_view>
+
+#include "geometry/CFloat.h"
 
 namespace orvex {
 
@@ -85,19 +84,9 @@ std::string Shown(std::string_view token) {
 // becomes an infinity (the caller leaves its facet out as non-finite), one below it zero or a
 // denormal. Hexadecimal numerals are refused.
 bool ParseFloat(std::string_view token, float& value) {
-    if (token.size() > 1 && token[0] == '+' && token[1] != '-') token.remove_prefix(1);
-    const char* first = token.data();
-    const char* last = first + token.size();
-    auto [ptr, error] = std::from_chars(first, last, value);
-    if (ptr != last || token.empty()) return false;
-    if (error == std::errc::result_out_of_range) {
-        // The value rounds to 0 or to infinity; strtof decides which from the value itself.
-        static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-        const std::string numeral(token);
-        value = strtof_l(numeral.c_str(), nullptr, c_locale);
-        return true;
-    }
-    return error == std::errc();
+    const std::optional<float> parsed = Parse_C_Float(token, false);
+    if (parsed) value = *parsed;
+    return parsed.has_value();
 }
 
 }  // namespace

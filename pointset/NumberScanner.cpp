@@ -6,6 +6,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
+
+#include "geometry/CFloat.h"
 
 namespace orvex {
 
@@ -19,10 +22,6 @@ bool Is_Space(char c) {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool Is_Digit(char c, bool hex) {
-    return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
-}
-
 // A whole small file fits in one block, so a short read allocates and clears little; a file whose
 // size is unknown (a pipe) starts with the full block.
 std::size_t First_Block(std::FILE* file) {
@@ -31,66 +30,6 @@ std::size_t First_Block(std::FILE* file) {
     if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return kBlock;
     const auto bytes = std::uint64_t(info.st_size) + 1;
     return std::size_t(std::clamp<std::uint64_t>(bytes, kSmallestBlock, kBlock));
-}
-
-// Sign of the power of two of a number's first significant digit: negative for a number that
-// from_chars found out of range because it is too small, positive for one too large (those lie
-// 2^150 or more from 1, far beyond what the estimate can miss). [p, end) is the text after the sign
-// and any "0x".
-bool Too_Small(const char* p, const char* end, bool hex) {
-    long long order = 0;  // of the first significant digit, in digits
-    bool point = false, significant = false;
-    for (; p < end && (Is_Digit(*p, hex) || *p == '.'); ++p) {
-        if (*p == '.') {
-            point = true;
-        } else if (!significant && *p == '0') {
-            if (point) --order;
-        } else {
-            significant = true;
-            if (!point) ++order;
-        }
-    }
-    if (!significant) return true;
-    long long exponent = 0;
-    bool negative = false;
-    if (p < end) ++p;  // 'e' or 'p'
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    for (; p < end; ++p) exponent = std::min(exponent * 10 + (*p - '0'), 1'000'000'000'000LL);
-    if (negative) exponent = -exponent;
-    // Hexadecimal digits count four bits each; their exponent is already one of two.
-    return (hex ? 4 * order : order) + exponent < 0;
-}
-
-enum class Parsed { Number, Bad, NotFinite };
-
-// The token as strtof reads it in the C locale, if strtof takes all of it.
-Parsed Parse_Float(const char* begin, const char* end, float& value) {
-    const char* p = begin;
-    const bool negative = p < end && *p == '-';
-    if (p < end && (*p == '+' || *p == '-')) ++p;
-    // from_chars reads no "0x" and would take a second sign or a signed hexadecimal body.
-    const bool hex = end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
-    if (hex) {
-        p += 2;
-        if (!(Is_Digit(p[0], true) || (p[0] == '.' && end - p > 1 && Is_Digit(p[1], true))))
-            return Parsed::Bad;
-    } else if (p == end || *p == '+' || *p == '-') {
-        return Parsed::Bad;
-    }
-    float magnitude = 0.0f;
-    const std::from_chars_result read =
-        std::from_chars(p, end, magnitude, hex ? std::chars_format::hex : std::chars_format::general);
-    if (read.ptr != end) return Parsed::Bad;
-    if (read.ec == std::errc::result_out_of_range) {
-        // Rounded to nothing, as strtof gives it; too large is infinite.
-        if (!Too_Small(p, end, hex)) return Parsed::NotFinite;
-        magnitude = 0.0f;
-    } else if (read.ec != std::errc{}) {
-        return Parsed::Bad;
-    }
-    if (!std::isfinite(magnitude)) return Parsed::NotFinite;
-    value = negative ? -magnitude : magnitude;
-    return Parsed::Number;
 }
 
 // from_chars takes no leading '+', the C library does.
@@ -165,8 +104,9 @@ NumberScanner::Result NumberScanner::NextFloat(float& value) {
     const char* end;
     if (!nextToken(begin, end)) return Result::End;
     if (truncated_) return notANumber(begin, end);
-    const Parsed parsed = Parse_Float(begin, end, value);
-    if (parsed != Parsed::Number) return notANumber(begin, end, parsed == Parsed::NotFinite);
+    const std::optional<float> parsed = Parse_C_Float({begin, std::size_t(end - begin)}, true);
+    if (!parsed || !std::isfinite(*parsed)) return notANumber(begin, end, parsed.has_value());
+    value = *parsed;
     pos_ += std::size_t(end - begin);
     return Result::Number;
 }
