@@ -39,7 +39,7 @@ struct InfoOptions {
 std::string Check_Tolerance(std::string& text) {
     char* end = nullptr;
     const float value = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() && *end == '\0' && std::isfinite(value) && value >= 0.0f) return {};
+    if (end != text.c_str() && *end == '\0' && Usable_Tolerance(value)) return {};
     return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
 }
 
@@ -88,13 +88,7 @@ bool Report(const Status& status, const char* what) {
 }
 
 int Run_Info(const InfoOptions& options) {
-    if (options.tolerance) {
-        if (!std::isfinite(*options.tolerance) || *options.tolerance < 0.0f) {
-            std::fprintf(stderr, "orvex info: the tolerance must be a finite number >= 0\n");
-            return 1;
-        }
-        Coincidence_Tolerance = *options.tolerance;
-    }
+    if (options.tolerance) Coincidence_Tolerance = *options.tolerance;  // checked when parsed
     UniOb mesh;
     StlReadReport report;
     StlReadOptions readOptions;

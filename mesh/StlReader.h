@@ -11,6 +11,7 @@
 // and whose bytes are text (not beginning with "solid"), or whose facets mostly hold infinite,
 // NaN or absurd coordinates, is another kind of file: it is refused and nothing is loaded.
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,6 +26,12 @@ namespace orvex {
 // Corners closer than this on every axis may merge. One value for the whole program; a negative
 // or NaN value merges only identical corners (as 0 does).
 extern float Coincidence_Tolerance;
+
+// A tolerance the user may set: a finite float >= 0 (an infinite one would merge every corner into
+// the first, a NaN or negative one acts as 0).
+inline bool Usable_Tolerance(float tolerance) {
+    return std::isfinite(tolerance) && tolerance >= 0.0f;
+}
 
 // What kind of failure a read's status reports, for callers that treat them apart; the status
 // message says the same in words.

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "mesh/StlReader.h"
 #include "ui/ColorSwatch.h"
 #include "ui/StrictConversion.h"
 #include "ui/ToolFont.h"
@@ -74,12 +75,13 @@ TMesh_Formation::TMesh_Formation(QWidget* parent) : QDialog(parent) {
 std::optional<float> TMesh_Formation::Merge_Tolerance(QString& message) const {
     const QString text = STL_error->text();
     const std::optional<float> value = Strict_To_Float(text);
-    // An infinite or undefined float would merge everything or nothing; the merger takes neither.
+    // A float that is no finite number reads as any other conversion error, a negative one as no
+    // tolerance.
     if (!value || !std::isfinite(*value)) {
         message = ConversionError{QStringLiteral("STL_error"), text, false}.Message();
         return std::nullopt;
     }
-    if (*value < 0.0f) {
+    if (!Usable_Tolerance(*value)) {
         message =
             QStringLiteral("STL_error: '%1' is not a valid tolerance, it must not be negative").arg(text);
         return std::nullopt;
