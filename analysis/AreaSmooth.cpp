@@ -1,0 +1,80 @@
+// Area-weighted averaging over the one-ring, shared by AreaSmooth and FairSmooth.
+
+#include "analysis/AreaSmooth.h"
+
+#include <cmath>
+#include <vector>
+
+#include "mesh/Topology.h"
+
+namespace orvex {
+
+namespace {
+
+// A(v) x p(v) and A(v) side by side: one 16-byte load per ring entry gives both the weighted
+// position and the ring weight W.
+struct Weighted {
+    float x, y, z, a;
+};
+
+}  // namespace
+
+void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* self_weight) {
+    if (mesh.IsEmpty()) return;
+    const unsigned V = mesh.Vertex_Count;
+    const unsigned F = mesh.Face_Count;
+    if (!mesh.Vertex_Ring.IsBuilt() || mesh.Vertex_Ring.start.size() != std::size_t(V) + 1 ||
+        mesh.Vertex_Label.size() != V)
+        Build_Rings(mesh);
+
+    Vec3* pos = mesh.Vertex_Pos.data();
+    std::vector<Weighted> rec(V);
+    if (area_weighting) {
+        for (unsigned v = 0; v < V; ++v) rec[v].a = 0.0f;
+        const FaceIndex* face = mesh.Face_Index.data();
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const float area = Triangle_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
+            rec[t[0]].a += area;
+            rec[t[1]].a += area;
+            rec[t[2]].a += area;
+        }
+        for (unsigned v = 0; v < V; ++v) rec[v].a /= 3.0f;
+    } else {
+        for (unsigned v = 0; v < V; ++v) rec[v].a = 1.0f;
+    }
+    for (unsigned v = 0; v < V; ++v) {
+        const float a = rec[v].a;
+        rec[v].x = a * pos[v].x, rec[v].y = a * pos[v].y, rec[v].z = a * pos[v].z;
+    }
+
+    // The records hold every old position the sums need, so new positions go straight into
+    // the mesh.
+    const std::uint32_t* start = mesh.Vertex_Ring.start.data();
+    const int* entry = mesh.Vertex_Ring.entries.data();
+    const int* label = mesh.Vertex_Label.data();
+    for (unsigned v = 0; v < V; ++v) {
+        if (label[v] < 0) continue;
+        const float a = self_weight ? self_weight[v] : factor;
+        const float b = 1.0f - a;
+        // b = 0 gives the vertex back; skipping it keeps the position bit for bit.
+        if (b == 0.0f) continue;
+        float sx = 0.0f, sy = 0.0f, sz = 0.0f, w = 0.0f;
+        for (std::uint32_t k = start[v]; k < start[v + 1]; ++k) {
+            const Weighted& r = rec[entry[k]];
+            sx += r.x, sy += r.y, sz += r.z, w += r.a;
+        }
+        const Weighted& self = rec[v];
+        const float denom = a * self.a + b * w;
+        if (denom == 0.0f || !std::isfinite(denom)) continue;
+        const Vec3 p = {(b * sx + a * self.x) / denom, (b * sy + a * self.y) / denom,
+                        (b * sz + a * self.z) / denom};
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) pos[v] = p;
+    }
+}
+
+void AreaSmooth(UniOb& mesh, float factor) {
+    Smooth_Pass(mesh, true, factor, nullptr);
+}
+
+}  // namespace orvex

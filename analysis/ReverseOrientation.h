@@ -1,0 +1,14 @@
+#pragma once
+// Turns the mesh inside out: swaps the second and third index of every face. What follows from
+// the orientation alone follows with it, exactly as recomputing would give it: face and vertex
+// normals change sign, principal curvatures change sign and swap, Volume, Volume_Initial and
+// the centroid sums change sign, and the rings (the corner after each vertex) are rebuilt.
+// Nothing happens on an empty mesh.
+
+#include "mesh/UniOb.h"
+
+namespace orvex {
+
+void ReverseOrientation(UniOb& mesh);
+
+}  // namespace orvex
