@@ -1,5 +1,13 @@
 #include "facet/BoundaryLoop.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+
+#include "geometry/AtomicFile.h"
+#include "geometry/Vec3.h"
+
 namespace orvex {
 
 void BOUNDARY_LOOP::Resize(unsigned n) {
@@ -11,24 +19,249 @@ void BOUNDARY_LOOP::Release() {
     Points = {};
 }
 
-void BOUNDARY_LOOP::CopyRange(const BOUNDARY_LOOP&, unsigned, unsigned) {}
+void BOUNDARY_LOOP::CopyRange(const BOUNDARY_LOOP& source, unsigned start, unsigned end) {
+    const unsigned n = source.Point_Count();
+    if (n < 2) return;  // every index clamps to the same one
+    start = std::min(start, n - 2);
+    end = std::min(end, n - 2);
+    if (start == end) return;
+    std::vector<LoopPoint> points;
+    if (start < end) {
+        points.assign(source.Points.begin() + start, source.Points.begin() + end + 1);
+    } else {
+        // Over the closing point, which repeats point 0.
+        const unsigned count = end + (n - 1) - start + 1;
+        points.reserve(count);
+        for (unsigned i = 0; i < count; ++i) points.push_back(source.Points[(start + i) % (n - 1)]);
+    }
+    Points = std::move(points);
+}
 
-Status BOUNDARY_LOOP::Refine() {
+namespace {
+
+void Normalize_Normal(LoopPoint& p) {
+    Vec3 n{p[3], p[4], p[5]};
+    Vec3_Normalize(n);
+    p[3] = n.x;
+    p[4] = n.y;
+    p[5] = n.z;
+}
+
+}  // namespace
+
+Status BOUNDARY_LOOP::Refine(unsigned limit) {
+    const std::size_t n = Points.size();
+    if (n == 0) return Status::Ok();
+    if (2 * n - 1 > limit)
+        return Status::Error("Refine: " + std::to_string(n) + " points would become " +
+                             std::to_string(2 * n - 1) + ", more than " + std::to_string(limit) +
+                             "; the range is left as it is");
+    std::vector<LoopPoint> refined;
+    refined.reserve(2 * n - 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        refined.push_back(Points[i]);
+        if (i + 1 == n) break;
+        LoopPoint mid;
+        for (int k = 0; k < 6; ++k) mid[k] = (Points[i][k] + Points[i + 1][k]) * 0.5f;
+        Normalize_Normal(mid);
+        refined.push_back(mid);
+    }
+    Points = std::move(refined);
     return Status::Ok();
 }
 
-void BOUNDARY_LOOP::Smooth(int) {}
+void BOUNDARY_LOOP::Smooth(int iterations) {
+    const std::size_t n = Points.size();
+    if (n == 0) return;
+    std::vector<LoopPoint> previous;
+    for (int it = 0; it < iterations; ++it) {
+        previous = Points;
+        for (std::size_t i = 1; i + 1 < n; ++i)
+            for (int k = 0; k < 6; ++k)
+                Points[i][k] = (2.5f * previous[i][k] + previous[i - 1][k] + previous[i + 1][k]) / 4.5f;
+        for (LoopPoint& p : Points) Normalize_Normal(p);
+    }
+}
 
 Status BOUNDARY_LOOP::WriteLoopLOP(const std::string& name) const {
-    return Status::Error(name + ".lop: not written");
+    const std::string path = name + ".lop";
+    if (Points.empty()) return Status::Error(path + ": nothing written, the range is empty");
+    AtomicFile file;
+    if (Status s = file.Open(path); !s) return s;
+    for (std::size_t i = 0; i + 1 < Points.size(); ++i) {
+        for (const LoopPoint* p : {&Points[i], &Points[i + 1]}) {
+            file.Printf("%f,%f,%f", double((*p)[0]), double((*p)[1]), double((*p)[2]));
+            file.Printf(",%f,%f,%f\n", double((*p)[3]), double((*p)[4]), double((*p)[5]));
+        }
+    }
+    return file.Commit();
 }
 
 double BOUNDARY_LOOP::Length() const {
-    return 0.0;
+    double length = 0.0;
+    for (std::size_t i = 0; i + 1 < Points.size(); ++i) {
+        const double dx = double(Points[i + 1][0]) - Points[i][0];
+        const double dy = double(Points[i + 1][1]) - Points[i][1];
+        const double dz = double(Points[i + 1][2]) - Points[i][2];
+        length += std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+    return length;
 }
 
-BoundaryReport DetectBoundary(UniOb&, BOUNDARY_LOOP&) {
-    return {};
+namespace {
+
+// A face's edge seen from its lower vertex: the higher vertex with the top bit set when the face
+// runs from high to low, and the face, whose order decides which rim edge a walk takes first.
+struct HalfEdge {
+    std::uint32_t other;
+    std::uint32_t face;
+};
+constexpr std::uint32_t kDescending = 0x80000000u;
+
+struct RimEdge {
+    std::uint32_t from, to, face;
+};
+
+std::uint32_t Find(std::vector<std::uint32_t>& parent, std::uint32_t v) {
+    while (parent[v] != v) {
+        parent[v] = parent[parent[v]];
+        v = parent[v];
+    }
+    return v;
+}
+
+// Rim edges: undirected edges with exactly one use by one face. Self edges of degenerate faces
+// count for nothing; an edge of two faces (either winding) or more is no rim.
+std::vector<RimEdge> Find_Rim_Edges(const UniOb& mesh) {
+    const std::uint32_t V = mesh.Vertex_Count;
+    std::vector<std::uint32_t> start(std::size_t(V) + 1, 0);
+    for (const FaceIndex& f : mesh.Face_Index)
+        for (int k = 0; k < 3; ++k) {
+            const int a = f[k], b = f[(k + 1) % 3];
+            if (a != b) ++start[std::size_t(std::min(a, b)) + 1];
+        }
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<HalfEdge> edges(start[V]);
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::uint32_t face = 0; face < mesh.Face_Count; ++face) {
+            const FaceIndex& f = mesh.Face_Index[face];
+            for (int k = 0; k < 3; ++k) {
+                const int a = f[k], b = f[(k + 1) % 3];
+                if (a == b) continue;
+                if (a < b)
+                    edges[fill[a]++] = {std::uint32_t(b), face};
+                else
+                    edges[fill[b]++] = {std::uint32_t(a) | kDescending, face};
+            }
+        }
+    }
+    std::vector<RimEdge> rim;
+    auto take = [&](std::uint32_t lo, const HalfEdge& e) {
+        const std::uint32_t hi = e.other & ~kDescending;
+        if (e.other & kDescending)
+            rim.push_back({hi, lo, e.face});
+        else
+            rim.push_back({lo, hi, e.face});
+    };
+    for (std::uint32_t v = 0; v < V; ++v) {
+        HalfEdge* begin = edges.data() + start[v];
+        HalfEdge* end = edges.data() + start[v + 1];
+        const std::size_t d = std::size_t(end - begin);
+        if (d <= 12) {
+            for (HalfEdge* e = begin; e != end; ++e) {
+                const std::uint32_t hi = e->other & ~kDescending;
+                int uses = 0;
+                for (HalfEdge* g = begin; g != end && uses < 2; ++g) uses += (g->other & ~kDescending) == hi;
+                if (uses == 1) take(v, *e);
+            }
+        } else {
+            std::sort(begin, end, [](const HalfEdge& p, const HalfEdge& q) {
+                return (p.other & ~kDescending) < (q.other & ~kDescending);
+            });
+            for (HalfEdge* e = begin; e != end;) {
+                HalfEdge* g = e + 1;
+                while (g != end && (g->other & ~kDescending) == (e->other & ~kDescending)) ++g;
+                if (g - e == 1) take(v, *e);
+                e = g;
+            }
+        }
+    }
+    return rim;
+}
+
+}  // namespace
+
+BoundaryReport DetectBoundary(UniOb& mesh, BOUNDARY_LOOP& loop) {
+    BoundaryReport report;
+    mesh.Boundary_Chain = {};
+    loop.Release();
+    if (mesh.IsEmpty()) return report;
+    const std::uint32_t V = mesh.Vertex_Count;
+    std::vector<RimEdge> rim = Find_Rim_Edges(mesh);
+    report.rimEdges = unsigned(rim.size());
+    if (rim.empty()) return report;
+
+    std::vector<std::uint32_t> parent(V);
+    std::iota(parent.begin(), parent.end(), 0u);
+    for (const RimEdge& e : rim) parent[Find(parent, e.from)] = Find(parent, e.to);
+    // Each group of rim edges has one root.
+    {
+        std::vector<std::uint8_t> seen(V, 0);
+        for (const RimEdge& e : rim)
+            for (std::uint32_t v : {e.from, e.to}) {
+                const std::uint32_t root = Find(parent, v);
+                if (!seen[root]) {
+                    seen[root] = 1;
+                    ++report.rims;
+                }
+            }
+    }
+
+    // Out-lists of rim edges per vertex, the latest face first (as head insertion in face order
+    // would leave them).
+    std::vector<std::uint32_t> outStart(std::size_t(V) + 1, 0);
+    for (const RimEdge& e : rim) ++outStart[std::size_t(e.from) + 1];
+    std::partial_sum(outStart.begin(), outStart.end(), outStart.begin());
+    std::vector<RimEdge> out(rim.size());
+    {
+        std::vector<std::uint32_t> fill(outStart.begin(), outStart.end() - 1);
+        for (const RimEdge& e : rim) out[fill[e.from]++] = e;
+    }
+    rim = {};
+    for (std::uint32_t v = 0; v < V; ++v)
+        if (outStart[v + 1] - outStart[v] > 1)
+            std::sort(out.begin() + outStart[v], out.begin() + outStart[v + 1],
+                      [](const RimEdge& p, const RimEdge& q) { return p.face > q.face; });
+
+    // Walk from the lowest rim vertex; a vertex's list is gone once the walk leaves it.
+    std::vector<std::uint8_t> gone(V, 0);
+    auto has_list = [&](std::uint32_t v) { return !gone[v] && outStart[v] < outStart[v + 1]; };
+    std::uint32_t s = 0;
+    while (!has_list(s)) ++s;
+    std::vector<int> targets;
+    std::uint32_t t = out[outStart[s]].to;
+    gone[s] = 1;
+    targets.push_back(int(t));
+    while (has_list(t)) {
+        gone[t] = 1;
+        t = out[outStart[t]].to;
+        targets.push_back(int(t));
+    }
+    report.closed = t == s;
+    mesh.Boundary_Chain.assign(targets.rbegin(), targets.rend());
+    // A walk that ended elsewhere keeps its start at the back, so every step stays a rim edge.
+    if (!report.closed) mesh.Boundary_Chain.push_back(int(s));
+    report.chainLength = unsigned(mesh.Boundary_Chain.size());
+
+    loop.Resize(report.chainLength + 1);
+    for (unsigned k = 0; k <= report.chainLength; ++k) {
+        const int v = mesh.Boundary_Chain[k == report.chainLength ? 0 : k];
+        const Vec3& p = mesh.Vertex_Pos[v];
+        const Vec3& n = mesh.Vertex_Normal[v];
+        loop.Points[k] = {p.x, p.y, p.z, n.x, n.y, n.z};
+    }
+    return report;
 }
 
 }  // namespace orvex

@@ -30,8 +30,8 @@ public:
     // clamp to the same index.
     void CopyRange(const BOUNDARY_LOOP& source, unsigned start, unsigned end);
     // n points become 2n - 1: a midpoint (its normal made unit) between each pair. Refused, with
-    // the loop unchanged, when the result would exceed Loop_Point_Limit.
-    Status Refine();
+    // the loop unchanged, when the result would exceed `limit` points.
+    Status Refine(unsigned limit = Loop_Point_Limit);
     // Inner points become (2.5 p[i] + p[i-1] + p[i+1]) / 4.5, `iterations` times; then every
     // normal is made unit. The ends stay.
     void Smooth(int iterations);
@@ -53,7 +53,9 @@ struct BoundaryReport {
 
 // Fills `loop` from the rim through the lowest-index rim vertex: that vertex, then the rim
 // vertices against the direction of their edges, then the first again (chain length + 1 points,
-// position and vertex normal). The walk stops at a vertex with no rim edge left. The chain
+// position and vertex normal). The walk stops at a vertex with no rim edge left; when that is not
+// where it began, the chain starts there and ends with the start (the closing step of the loop
+// is then no rim edge). The chain
 // replaces mesh.Boundary_Chain. Vertex_Ring and Vertex_Label are left as they are. A mesh without
 // rim edges leaves the loop and the chain empty.
 BoundaryReport DetectBoundary(UniOb& mesh, BOUNDARY_LOOP& loop);
