@@ -6,6 +6,7 @@
 #include "geometry/Color.h"
 #include "render/Axes.h"
 #include "render/Camera.h"
+#include "render/FacetDraw.h"
 #include "render/GL.h"
 #include "render/Lights.h"
 #include "render/ScenePasses.h"
@@ -59,7 +60,8 @@ void Draw_Objects(const DrawContext& ctx, const Vec3& v) {
     // 8. Axis-aligned boxes of the meshes and of the point set.
     if (o.Bounding) Bounding_Box_Pass(ctx);
     // 9. The auxiliary marks of every mesh (when Aux is checked) join here with the data overlays.
-    // 10. The boundary ribbon (always, width 10) joins here with boundaries.
+    // 10. The boundary ribbon, always.
+    if (ctx.objects.Boundary_Range) DrawRibbon(*ctx.objects.Boundary_Range, 10.0f);
     // 11. The scene box.
     if (o.Master_Bounding_Box_Checked) Master_Box_Pass(ctx);
     // 12. Principal-axes boxes of the meshes and of the point set.

@@ -7,6 +7,9 @@ namespace orvex {
 class UniOb;
 class POINT_LIST;
 class CT_3D;
+class TriOb;
+struct TRI_FACET;
+class BOUNDARY_LOOP;
 
 struct SceneObjects {
     const UniOb* Main_Objects = nullptr;  // drawn, head first
@@ -14,6 +17,12 @@ struct SceneObjects {
     const POINT_LIST* Point_Set = nullptr;
     const POINT_LIST* Selected_Points = nullptr;
     const CT_3D* Volume = nullptr;  // its voxel list is drawn last
+    // The parts of a transfer (Split_Part1's sentinel holds the cut records), the loose facets
+    // carrying imported line segments, and the boundary range whose ribbon every frame draws.
+    const TriOb* Split_Part1 = nullptr;
+    const TriOb* Split_Part2 = nullptr;
+    const TRI_FACET* Facet_List = nullptr;
+    const BOUNDARY_LOOP* Boundary_Range = nullptr;
 };
 
 }  // namespace orvex

@@ -1,8 +1,10 @@
 #include "render/ScenePasses.h"
 
+#include "facet/TriOb.h"
 #include "geometry/Color.h"
 #include "mesh/UniOb.h"
 #include "render/Boxes.h"
+#include "render/FacetDraw.h"
 #include "render/GL.h"
 #include "render/HullDraw.h"
 #include "render/MeshPasses.h"
@@ -27,6 +29,16 @@ void Set_Contrast_Color(const DrawContext& ctx) {
     float c[3];
     Contrast_Color(ctx.options, c);
     glColor3fv(c);
+}
+
+// The cut records in Split_Part1's sentinel at `headWidth`, then every loose facet's segments at
+// the chosen width, in the contrast colour; moved along `v` with arrows when v is given.
+void Draw_Segment_Lists(const DrawContext& ctx, const Vec3* v, bool arrows, int headWidth) {
+    float c[3];
+    Contrast_Color(ctx.options, c);
+    if (ctx.objects.Split_Part1) DrawSegments(ctx.objects.Split_Part1->Head, v, headWidth, c, arrows);
+    for (const TRI_FACET* f = ctx.objects.Facet_List; f; f = f->Next)
+        DrawSegments(*f, v, ctx.options.Width, c, arrows);
 }
 
 void Draw_Solid_Mesh(const DisplayOptions& o, const UniOb& mesh) {
@@ -71,7 +83,9 @@ void Solid_Pass(const DrawContext& ctx, const Vec3& v, bool blended) {
         Set_Point_Set_Color(*set);
         Draw_Hull_Faces(*set);
     }
-    // 4. The two split facet objects join here with facet objects.
+    // 4. The two split facet objects.
+    for (const TriOb* part : {ctx.objects.Split_Part1, ctx.objects.Split_Part2})
+        if (part) DrawShaded(*part);
     // 5. The fitted sphere (opaque only) joins here with the sphere fit.
     // 6.
     if (blended) glDisable(GL_BLEND);
@@ -83,7 +97,8 @@ void Solid_Pass(const DrawContext& ctx, const Vec3& v, bool blended) {
         For_Each_Mesh(ctx, [&](const UniOb& mesh) { Draw_Mesh_Edges(mesh, v, o.Width); });
         if (ctx.objects.Point_Set) Draw_Hull_Edges(*ctx.objects.Point_Set, v, o.Width);
     }
-    // 9. The segment lists of the split part and of the loose facets join here with facet objects.
+    // 9. The segment lists of the split part and of the loose facets, moved toward the viewer.
+    Draw_Segment_Lists(ctx, &v, o.Hidden_Face, o.Width);
 }
 
 void Spectrum_Pass(const DrawContext& ctx, const Vec3& v) {
@@ -136,8 +151,11 @@ void Plain_Wire_Pass(const DrawContext& ctx) {
         Set_Point_Set_Color(*set);
         Draw_Hull_Loops(*set, o.Width);
     }
-    // 3. The wire of the two split facet objects joins here with facet objects.
-    // 4. The segment lists (head of the split part at width w + 1, loose facets at w) join here.
+    // 3. The wire of the two split facet objects.
+    for (const TriOb* part : {ctx.objects.Split_Part1, ctx.objects.Split_Part2})
+        if (part) DrawWire(*part, o.Width);
+    // 4. The segment lists, unmoved: the head of the split part at width w + 1, loose facets at w.
+    Draw_Segment_Lists(ctx, nullptr, false, o.Width + 1);
     // 5. Every laser scan joins here with the data overlays.
 }
 
