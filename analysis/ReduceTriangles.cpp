@@ -1,13 +1,380 @@
 #include "analysis/ReduceTriangles.h"
 
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+#include <vector>
+
+#include "analysis/Curvature.h"
+#include "geometry/Random.h"
+#include "mesh/Topology.h"
+
 namespace orvex {
 
+namespace {
+
+// Incident-face lists of all vertices in one pool. A list that outgrows its block moves to the
+// end of the pool, so a vertex that gathers faces costs amortised constant time per face and no
+// vertex owns an allocation.
+class FaceLists {
+public:
+    void Build(const FaceIndex* face, unsigned V, unsigned F) {
+        offset_.assign(V + 1, 0);
+        for (unsigned f = 0; f < F; ++f)
+            for (int j = 0; j < 3; ++j) ++offset_[face[f][j] + 1];
+        for (unsigned v = 0; v < V; ++v) offset_[v + 1] += offset_[v];
+        size_.assign(V, 0);
+        capacity_.resize(V);
+        for (unsigned v = 0; v < V; ++v)
+            capacity_[v] = static_cast<std::uint32_t>(offset_[v + 1] - offset_[v]);
+        pool_.reserve(offset_[V] + offset_[V] / 4);
+        pool_.resize(offset_[V]);
+        offset_.pop_back();
+        for (unsigned f = 0; f < F; ++f)
+            for (int j = 0; j < 3; ++j) {
+                const int v = face[f][j];
+                pool_[offset_[v] + size_[v]++] = f;
+            }
+    }
+    std::uint32_t Size(int v) const { return size_[v]; }
+    std::uint32_t At(int v, std::uint32_t i) const { return pool_[offset_[v] + i]; }
+    const std::uint32_t* Begin(int v) const { return pool_.data() + offset_[v]; }
+    const std::uint32_t* End(int v) const { return pool_.data() + offset_[v] + size_[v]; }
+
+    void Append(int v, std::uint32_t f) {
+        if (size_[v] == capacity_[v]) {
+            const std::uint32_t grown = capacity_[v] < 4 ? 8 : 2 * capacity_[v];
+            const std::size_t moved = pool_.size();
+            pool_.resize(moved + grown);
+            std::copy(pool_.begin() + offset_[v], pool_.begin() + offset_[v] + size_[v],
+                      pool_.begin() + moved);
+            offset_[v] = moved;
+            capacity_[v] = grown;
+        }
+        pool_[offset_[v] + size_[v]++] = f;
+    }
+    // Removes the first occurrence, keeping the order of the rest.
+    void Erase(int v, std::uint32_t f) {
+        std::uint32_t* p = pool_.data() + offset_[v];
+        const std::uint32_t n = size_[v];
+        for (std::uint32_t i = 0; i < n; ++i) {
+            if (p[i] != f) continue;
+            for (std::uint32_t k = i + 1; k < n; ++k) p[k - 1] = p[k];
+            --size_[v];
+            return;
+        }
+    }
+    void Clear(int v) { size_[v] = 0; }
+
+private:
+    std::vector<std::uint32_t> pool_;
+    std::vector<std::size_t> offset_;
+    std::vector<std::uint32_t> size_;
+    std::vector<std::uint32_t> capacity_;
+};
+
+int Corner_Of(const FaceIndex& t, int s) {
+    return t[0] == s ? 0 : (t[1] == s ? 1 : 2);
+}
+int After(const FaceIndex& t, int s) {
+    return t[(Corner_Of(t, s) + 1) % 3];
+}
+int Before(const FaceIndex& t, int s) {
+    return t[(Corner_Of(t, s) + 2) % 3];
+}
+
+// A closed fan around s has every ring neighbour once after s and once before it, so the index
+// sums cancel; two fans meeting at s cancel too, which the ring walk catches.
+bool Closed_Fan(const FaceIndex* face, const FaceLists& lists, int s) {
+    std::int64_t sum = 0;
+    for (const std::uint32_t* f = lists.Begin(s); f != lists.End(s); ++f)
+        sum += std::int64_t(After(face[*f], s)) - Before(face[*f], s);
+    return sum == 0;
+}
+
+class Reducer {
+public:
+    Reducer(UniOb& mesh, float t)
+        : mesh_(mesh),
+          t_(t),
+          V_(mesh.Vertex_Count),
+          F_(mesh.Face_Count),
+          face_(mesh.Face_Index.data()),
+          faceNormal_(mesh.Face_Normal.data()),
+          pos_(mesh.Vertex_Pos.data()),
+          vertexNormal_(mesh.Vertex_Normal.data()) {
+        area_.resize(F_);
+        for (unsigned f = 0; f < F_; ++f)
+            area_[f] = Triangle_Area(pos_[face_[f][0]], pos_[face_[f][1]], pos_[face_[f][2]]);
+        lists_.Build(face_, V_, F_);
+        vertexLive_.assign(V_, 1);
+        faceLive_.assign(F_, 1);
+        stamp_.assign(V_, 0);
+    }
+
+    unsigned Phase1(Progress* progress, bool& cancelled) {
+        std::vector<std::uint32_t> candidates(V_);
+        std::iota(candidates.begin(), candidates.end(), 0u);
+        unsigned removed = 0;
+        std::uint32_t visited = 0;
+        while (!candidates.empty()) {
+            if ((++visited & 0xffffu) == 0) {
+                if (Cancel_Requested(progress)) {
+                    cancelled = true;
+                    break;
+                }
+                Report_Progress(progress, 0.9 * visited / V_, "Reducing triangles");
+            }
+            // Swapping the last candidate into the hole keeps each draw uniform and constant-time.
+            const std::uint32_t k = Random_Below(static_cast<std::uint32_t>(candidates.size()));
+            const int s = static_cast<int>(candidates[k]);
+            candidates[k] = candidates.back();
+            candidates.pop_back();
+            if (Collapse(s)) ++removed;
+        }
+        return removed;
+    }
+
+    unsigned Phase2() {
+        unsigned removed = 0;
+        for (unsigned v = 0; v < V_; ++v)
+            if (lists_.Size(static_cast<int>(v)) == 3 && Remove_Valence3(static_cast<int>(v))) ++removed;
+        return removed;
+    }
+
+    void Rebuild();
+
+private:
+    bool Collapse(int s);
+    bool Remove_Valence3(int s);
+    bool Has_Other_Face(int a, int b, int c, std::uint32_t skip0, std::uint32_t skip1,
+                        std::uint32_t skip2) const;
+
+    UniOb& mesh_;
+    float t_;
+    unsigned V_, F_;
+    FaceIndex* face_;
+    Vec3* faceNormal_;
+    const Vec3* pos_;
+    const Vec3* vertexNormal_;
+    std::vector<float> area_;
+    FaceLists lists_;
+    std::vector<unsigned char> vertexLive_, faceLive_;
+    std::vector<std::uint32_t> stamp_;
+    std::uint32_t stampNow_ = 0;
+    std::vector<int> ring_;
+};
+
+// Whether a's list holds a face other than the three skipped whose corners are exactly {a, b, c}.
+bool Reducer::Has_Other_Face(int a, int b, int c, std::uint32_t skip0, std::uint32_t skip1,
+                             std::uint32_t skip2) const {
+    for (const std::uint32_t* f = lists_.Begin(a); f != lists_.End(a); ++f) {
+        if (*f == skip0 || *f == skip1 || *f == skip2) continue;
+        const FaceIndex& t = face_[*f];
+        const bool hasB = t[0] == b || t[1] == b || t[2] == b;
+        const bool hasC = t[0] == c || t[1] == c || t[2] == c;
+        if (hasB && hasC) return true;
+    }
+    return false;
+}
+
+bool Reducer::Collapse(int s) {
+    const std::uint32_t n = lists_.Size(s);
+    if (n == 0) return false;
+    if (!Closed_Fan(face_, lists_, s)) return false;
+    const Vec3& normal = vertexNormal_[s];
+    for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
+        if (Point_Distance(normal, faceNormal_[*f]) > t_) return false;
+
+    // Target: the nearer of the other two corners of the smallest face.
+    std::uint32_t smallest = lists_.At(s, 0);
+    for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
+        if (area_[*f] < area_[smallest]) smallest = *f;
+    const int c1 = After(face_[smallest], s), c2 = Before(face_[smallest], s);
+    const int P = Point_Distance(pos_[s], pos_[c2]) < Point_Distance(pos_[s], pos_[c1]) ? c2 : c1;
+
+    // q holds s->P with third corner Q, S holds P->s with third corner R.
+    std::uint32_t q = UINT32_MAX, S = UINT32_MAX;
+    int Q = -1, R = -1;
+    for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f) {
+        const FaceIndex& t = face_[*f];
+        if (q == UINT32_MAX && After(t, s) == P) q = *f, Q = Before(t, s);
+        if (S == UINT32_MAX && Before(t, s) == P) S = *f, R = After(t, s);
+    }
+    if (q == UINT32_MAX || S == UINT32_MAX || q == S) return false;
+
+    // Ordered ring: scans append every face continuing the ring until it is long enough; a scan
+    // that appends nothing means s is not one fan (two cones meeting), and s stays.
+    ring_.clear();
+    const FaceIndex& first = face_[lists_.At(s, 0)];
+    ring_.push_back(After(first, s));
+    ring_.push_back(Before(first, s));
+    while (ring_.size() < n) {
+        bool appended = false;
+        for (std::uint32_t i = 1; i < n; ++i) {
+            const FaceIndex& t = face_[lists_.At(s, i)];
+            if (After(t, s) == ring_.back()) {
+                ring_.push_back(Before(t, s));
+                appended = true;
+            }
+        }
+        if (!appended) return false;
+    }
+
+    // A closed fan of n faces walks to n different neighbours, and its last face closes the ring;
+    // index sums can cancel by chance without that. A scan that appended the first neighbour
+    // again leaves a ring too long, which the convexity test would reject anyway.
+    const std::size_t L = ring_.size();
+    if (L != n) return false;
+    ++stampNow_;
+    for (const int v : ring_) {
+        if (stamp_[v] == stampNow_) return false;
+        stamp_[v] = stampNow_;
+    }
+    bool closes = false;
+    for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s) && !closes; ++f)
+        closes = After(face_[*f], s) == ring_.back() && Before(face_[*f], s) == ring_.front();
+    if (!closes) return false;
+
+    // Convexity against the vertex normal.
+    for (std::size_t h = 0; h < L; ++h) {
+        const Vec3& a = pos_[ring_[h]];
+        const Vec3& b = pos_[ring_[(h + 1) % L]];
+        const Vec3& c = pos_[ring_[(h + 2) % L]];
+        const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+        const double e2[3] = {double(c.x) - b.x, double(c.y) - b.y, double(c.z) - b.z};
+        const double turn = (e1[1] * e2[2] - e1[2] * e2[1]) * normal.x +
+                            (e1[2] * e2[0] - e1[0] * e2[2]) * normal.y +
+                            (e1[0] * e2[1] - e1[1] * e2[0]) * normal.z;
+        if (!(turn >= 0.01)) return false;
+    }
+
+    // Link condition: a neighbour of both s and P other than Q and R would get a second edge to
+    // P, and that edge four faces (two sheets lying close, as in thin flat parts). The ring is
+    // stamped above.
+    for (const std::uint32_t* f = lists_.Begin(P); f != lists_.End(P); ++f)
+        for (int j = 0; j < 3; ++j) {
+            const int c = face_[*f][j];
+            if (c != s && c != P && c != Q && c != R && stamp_[c] == stampNow_) return false;
+        }
+    // Three faces around s leave (P, Q, R); a face on those corners already (a flat tetrahedron)
+    // would be doubled.
+    if (n == 3 && Has_Other_Face(P, Q, R, q, S, UINT32_MAX)) return false;
+
+    lists_.Erase(Q, q);
+    lists_.Erase(R, S);
+    lists_.Erase(s, S);
+    lists_.Erase(s, q);
+    lists_.Erase(P, S);
+    lists_.Erase(P, q);
+    // Appending to P may move the pool, so s's list is read by position.
+    for (std::uint32_t i = 0; i < lists_.Size(s); ++i) {
+        const std::uint32_t f = lists_.At(s, i);
+        FaceIndex& t = face_[f];
+        t[Corner_Of(t, s)] = P;
+        Facet_Normal(faceNormal_[f], pos_[t[0]], pos_[t[1]], pos_[t[2]]);
+        area_[f] = Triangle_Area(pos_[t[0]], pos_[t[1]], pos_[t[2]]);
+        lists_.Append(P, f);
+    }
+    vertexLive_[s] = 0;
+    faceLive_[S] = faceLive_[q] = 0;
+    lists_.Clear(s);
+    return true;
+}
+
+bool Reducer::Remove_Valence3(int s) {
+    if (!Closed_Fan(face_, lists_, s)) return false;
+    const Vec3& normal = vertexNormal_[s];
+    for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
+        if (!(Dot(faceNormal_[*f], normal) >= 0.9f)) return false;
+
+    const std::uint32_t f0 = lists_.At(s, 0), f1 = lists_.At(s, 1), f2 = lists_.At(s, 2);
+    const int O = After(face_[f0], s), P = Before(face_[f0], s);
+    int Q = -1;
+    bool secondIsPQ = false;
+    if (After(face_[f1], s) == P) {
+        Q = Before(face_[f1], s);
+        secondIsPQ = true;
+    } else if (Before(face_[f1], s) == O) {
+        Q = After(face_[f1], s);
+    }
+    if (Q < 0 || Q == O || Q == P || O == P) return false;
+    // The third face must close the fan, or removing s would open a hole.
+    const int thirdFrom = secondIsPQ ? Q : P, thirdTo = secondIsPQ ? O : Q;
+    if (After(face_[f2], s) != thirdFrom || Before(face_[f2], s) != thirdTo) return false;
+    if (Has_Other_Face(O, P, Q, f0, f1, f2)) return false;
+
+    for (const std::uint32_t f : {f1, f2})
+        for (int j = 0; j < 3; ++j)
+            if (face_[f][j] != s) lists_.Erase(face_[f][j], f);
+    FaceIndex& t = face_[f0];
+    t[Corner_Of(t, s)] = Q;
+    Facet_Normal(faceNormal_[f0], pos_[t[0]], pos_[t[1]], pos_[t[2]]);
+    lists_.Append(Q, f0);
+    vertexLive_[s] = 0;
+    faceLive_[f1] = faceLive_[f2] = 0;
+    lists_.Clear(s);
+    return true;
+}
+
+// Compacts the live vertices and faces in index order and derives the rest again. Texture
+// coordinates and colours go with their vertices.
+void Reducer::Rebuild() {
+    std::vector<int> newIndex(V_, -1);
+    unsigned liveVertices = 0;
+    for (unsigned v = 0; v < V_; ++v)
+        if (vertexLive_[v]) newIndex[v] = static_cast<int>(liveVertices++);
+    std::vector<FaceIndex> faces;
+    faces.reserve(F_);
+    for (unsigned f = 0; f < F_; ++f)
+        if (faceLive_[f])
+            faces.push_back({newIndex[face_[f][0]], newIndex[face_[f][1]], newIndex[face_[f][2]]});
+    lists_ = FaceLists();
+    area_ = {};
+
+    std::vector<Vec3> pos = std::move(mesh_.Vertex_Pos);
+    std::vector<TexCoord> tex = std::move(mesh_.Tex_Coord);
+    std::vector<int> color = std::move(mesh_.Vertex_Color);
+    mesh_.FreeFaces();
+    mesh_.AllocVertices(liveVertices);
+    mesh_.AllocFaces(static_cast<unsigned>(faces.size()));
+    mesh_.AllocCurvature(liveVertices);
+    for (unsigned v = 0; v < V_; ++v) {
+        if (newIndex[v] < 0) continue;
+        const int w = newIndex[v];
+        mesh_.Vertex_Pos[w] = pos[v];
+        if (tex.size() == V_) mesh_.Tex_Coord[w] = tex[v];
+        if (color.size() == V_) mesh_.Vertex_Color[w] = color[v];
+    }
+    std::copy(faces.begin(), faces.end(), mesh_.Face_Index.begin());
+    faces = {};
+    pos = {};
+    tex = {};
+    color = {};
+
+    Compute_Face_Normals(mesh_);
+    Compute_Vertex_Normals(mesh_, false);
+    ComputeCurvature(mesh_);
+    Compute_Box(mesh_);
+}
+
+}  // namespace
+
 ReduceResult ReduceTriangles(UniOb& mesh, float thresholdDegrees, Progress* progress) {
-    (void)progress;
     ReduceResult result;
     result.verticesBefore = mesh.Vertex_Count;
     result.facesBefore = mesh.Face_Count;
-    (void)thresholdDegrees;
+    if (mesh.IsEmpty() || !std::isfinite(thresholdDegrees) || thresholdDegrees > 15.0f) return result;
+    result.ran = true;
+    const float t = thresholdDegrees * static_cast<float>(M_PI) / 180.0f;
+
+    Reducer reducer(mesh, t);
+    result.phase1Removed = reducer.Phase1(progress, result.cancelled);
+    if (!result.cancelled) result.phase2Removed = reducer.Phase2();
+    Report_Progress(progress, 0.9, "Rebuilding the mesh");
+    reducer.Rebuild();
+    Report_Progress(progress, 1.0, "Reduced");
     return result;
 }
 
