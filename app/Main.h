@@ -10,6 +10,7 @@
 //   MainSave.cpp       the save dialog and Save_MenuClick's dispatch
 //   MainPoints.cpp     New File, the vertex transfer, opening and saving point files
 //   MainHull.cpp       Quick Hull Best, the inertia box and the hull benchmarks
+//   MainProcessing.cpp smoothing, reversal, statistics, reduction, attraction, the smoothing batch
 // Invariants: Main_Objects and Aux_Objects are owned lists, newest first, and nothing keeps one of
 // their meshes beyond a command; every command runs to completion on the GUI thread; a frame only
 // reads the model.
@@ -165,6 +166,14 @@ public:
     void ConvexTestRoutine1Click();
     void SphericalShellConvex1Click();
     void CubicConvexRoutine1Click();
+    void ToolButton8Click();
+    void ToolButton9Click();
+    void ToolButton10Click();
+    void ToolButton11Click();
+    void ToolButton32Click();
+    void TempTest1Click();
+    void SerialSmoothSTL1Click();
+    int Smooth_Presses = 0;  // ToolButton8 presses this run: the first column of its report lines
     // The largest cloud of "Convex Routine" (ten million); tests make it small.
     unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
     void FormDblClick(const QPoint& globalPos);

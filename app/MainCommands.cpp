@@ -92,7 +92,7 @@ void TMyGL::buildMenus() {
     addCommand(run, "Verification", "Verification", nullptr, kLater);
     addCommand(run, "Training1", "Training", nullptr, kLater);
     addCommand(run, "RMSSphere1", "RMS Sphere", nullptr, kLater);
-    addCommand(run, "SerialSmoothSTL1", "Serial Smooth STL", nullptr, kLater);
+    addCommand(run, "SerialSmoothSTL1", "Serial Smooth STL", &TMyGL::SerialSmoothSTL1Click);
 
     QMenu* animation = MainMenu1->addMenu(QStringLiteral("Animation"));
     addCommand(animation, "Routineplay1", "Routine play TGL", nullptr, kLater);
@@ -107,7 +107,7 @@ void TMyGL::buildMenus() {
     addCommand(modify, "Detectboundary1", "Detect boundary", nullptr, kLater);
     addCommand(modify, "Refineboundary1", "Refine boundary", nullptr, kLater);
     addCommand(modify, "Transfer1", "Transfer", nullptr, kLater);
-    addCommand(modify, "TempTest1", "Temp Test", nullptr, kLater);
+    addCommand(modify, "TempTest1", "Temp Test", &TMyGL::TempTest1Click);
 
     QMenu* option = MainMenu1->addMenu(QStringLiteral("Option"));
     addCommand(option, "ModelData1", "Model Data", nullptr);
@@ -163,10 +163,10 @@ void TMyGL::buildToolBar() {
         {"ToolButton5", "Start scan playback", "media-playback-start", "\u25B6", kPlayTile, nullptr, kLater},
         {"ToolButton6", "(no command)", nullptr, "6", kPlayTile, nullptr, true},
         {"ToolButton7", "(no command)", nullptr, "7", kPlayTile, nullptr, true},
-        {"ToolButton8", "Area smoothing", nullptr, "Sm", kMeshTile, nullptr, kLater},
-        {"ToolButton9", "Reverse orientation", nullptr, "Rv", kMeshTile, nullptr, kLater},
-        {"ToolButton10", "Model statistics", nullptr, "St", kMeshTile, nullptr, kLater},
-        {"ToolButton11", "Triangle reduction", nullptr, "Rd", kMeshTile, nullptr, kLater},
+        {"ToolButton8", "Area smoothing", nullptr, "Sm", kMeshTile, &TMyGL::ToolButton8Click, true},
+        {"ToolButton9", "Reverse orientation", nullptr, "Rv", kMeshTile, &TMyGL::ToolButton9Click, true},
+        {"ToolButton10", "Model statistics", nullptr, "St", kMeshTile, &TMyGL::ToolButton10Click, true},
+        {"ToolButton11", "Triangle reduction", nullptr, "Rd", kMeshTile, &TMyGL::ToolButton11Click, true},
         {"ToolButton13", "Redraw", "view-refresh", "\u21BB", kViewTile, &TMyGL::ToolButton13Click, true},
         {"ToolButton15", "Smooth the boundary range", nullptr, "Bs", kMeshTile, nullptr, kLater},
         {"ToolButton17", "Principal-axes box", nullptr, "Bx", kMeshTile, &TMyGL::ToolButton17Click, true},
@@ -179,7 +179,8 @@ void TMyGL::buildToolBar() {
         {"ToolButton28", "Save features", nullptr, "FS", kFaceTile, nullptr, kLater},
         {"ToolButton29", "Match features", nullptr, "FM", kFaceTile, nullptr, kLater},
         {"ToolButton30", "Train features", nullptr, "FT", kFaceTile, nullptr, kLater},
-        {"ToolButton32", "Attraction to a second mesh", nullptr, "At", kMeshTile, nullptr, kLater},
+        {"ToolButton32", "Attraction to a second mesh", nullptr, "At", kMeshTile, &TMyGL::ToolButton32Click,
+         true},
     };
     // ToolButton4 to ToolButton7 are one group of check buttons, ToolButton4 down at start.
     playGroup_ = new QActionGroup(this);

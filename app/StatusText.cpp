@@ -15,6 +15,12 @@ QString Mesh_Statistics_Text(const UniOb& mesh) {
            QStringLiteral(" Area. ") + Float_To_Str(mesh.Volume) + QStringLiteral(" Vol. ");
 }
 
+QString Model_Statistics_Text(unsigned long long faces, unsigned long long vertices, double volume) {
+    return QString::number(faces) + QStringLiteral(" faces, ") + QString::number(vertices) +
+           QStringLiteral(" vertexes, ") + QStringLiteral(" Total Volume = ") + Float_To_Str(volume) +
+           QStringLiteral(" unit-cubic");
+}
+
 QString Import_Progress_Text(int filesLoaded, int ms) {
     return QString::number(filesLoaded) + QStringLiteral(" STL Files Loaded within ") + QString::number(ms) +
            QStringLiteral(" ms");

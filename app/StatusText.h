@@ -15,6 +15,10 @@ QString Cost_Text(const char* prefix, int ms);
 // Load statistics of a mesh: "12 Facets. 8 Points. 24 Area. 8 Vol. " (with the trailing blank).
 QString Mesh_Statistics_Text(const UniOb& mesh);
 
+// Model statistics of the mesh lists: "24 faces, 16 vertexes,  Total Volume = 16 unit-cubic" (two
+// blanks before "Total").
+QString Model_Statistics_Text(unsigned long long faces, unsigned long long vertices, double volume);
+
 // The progress text of the multi-file STL import: "3 STL Files Loaded within 40 ms".
 QString Import_Progress_Text(int filesLoaded, int ms);
 

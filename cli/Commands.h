@@ -33,6 +33,8 @@ void Add_Ct_Command(CLI::App& app, RunState& state);
 void Add_Hull_Command(CLI::App& app, RunState& state);
 // orvex sensor --port PATH and orvex sensor-sim: the motion sensor and its simulator (CmdSensor.cpp).
 void Add_Sensor_Commands(CLI::App& app, RunState& state);
+// orvex smooth FILE.stl (or --serial FILE...) and orvex reduce FILE.stl (CmdSmooth.cpp).
+void Add_Smooth_Command(CLI::App& app, RunState& state);
 // What orvex info prints for a .ct file; the exit code (CmdCt.cpp).
 int Run_Ct_Info(const std::string& path, int threshold);
 
