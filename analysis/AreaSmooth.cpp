@@ -2,7 +2,9 @@
 
 #include "analysis/AreaSmooth.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "mesh/Topology.h"
@@ -16,6 +18,17 @@ namespace {
 struct Weighted {
     float x, y, z, a;
 };
+
+// Half the cross product's length, in double from the float corners. Triangle_Area also calls
+// needle and sliver faces zero by their angles, which costs three edge lengths a face; as a
+// weight their tiny true area serves as well, and the weights stay positive, so every new
+// position remains a mean of old ones.
+inline float Weight_Area(const Vec3& A, const Vec3& B, const Vec3& C) {
+    const double ux = double(B.x) - A.x, uy = double(B.y) - A.y, uz = double(B.z) - A.z;
+    const double vx = double(C.x) - A.x, vy = double(C.y) - A.y, vz = double(C.z) - A.z;
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    return float(0.5 * std::sqrt(nx * nx + ny * ny + nz * nz));
+}
 
 }  // namespace
 
@@ -34,7 +47,7 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
         const FaceIndex* face = mesh.Face_Index.data();
         for (unsigned f = 0; f < F; ++f) {
             const FaceIndex& t = face[f];
-            const float area = Triangle_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
+            const float area = Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
             rec[t[0]].a += area;
             rec[t[1]].a += area;
             rec[t[2]].a += area;
@@ -53,24 +66,35 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
     const std::uint32_t* start = mesh.Vertex_Ring.start.data();
     const int* entry = mesh.Vertex_Ring.entries.data();
     const int* label = mesh.Vertex_Label.data();
-    for (unsigned v = 0; v < V; ++v) {
-        if (label[v] < 0) continue;
-        const float a = self_weight ? self_weight[v] : factor;
-        const float b = 1.0f - a;
-        // b = 0 gives the vertex back; skipping it keeps the position bit for bit.
-        if (b == 0.0f) continue;
-        float sx = 0.0f, sy = 0.0f, sz = 0.0f, w = 0.0f;
-        for (std::uint32_t k = start[v]; k < start[v + 1]; ++k) {
-            const Weighted& r = rec[entry[k]];
-            sx += r.x, sy += r.y, sz += r.z, w += r.a;
+    auto average = [&](unsigned begin, unsigned end) {
+        for (unsigned v = begin; v < end; ++v) {
+            if (label[v] < 0) continue;
+            const float a = self_weight ? self_weight[v] : factor;
+            const float b = 1.0f - a;
+            // b = 0 gives the vertex back; skipping it keeps the position bit for bit.
+            if (b == 0.0f) continue;
+            float sx = 0.0f, sy = 0.0f, sz = 0.0f, w = 0.0f;
+            for (std::uint32_t k = start[v]; k < start[v + 1]; ++k) {
+                const Weighted& r = rec[entry[k]];
+                sx += r.x, sy += r.y, sz += r.z, w += r.a;
+            }
+            const Weighted& self = rec[v];
+            const float denom = a * self.a + b * w;
+            if (denom == 0.0f || !std::isfinite(denom)) continue;
+            const Vec3 p = {(b * sx + a * self.x) / denom, (b * sy + a * self.y) / denom,
+                            (b * sz + a * self.z) / denom};
+            if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) pos[v] = p;
         }
-        const Weighted& self = rec[v];
-        const float denom = a * self.a + b * w;
-        if (denom == 0.0f || !std::isfinite(denom)) continue;
-        const Vec3 p = {(b * sx + a * self.x) / denom, (b * sy + a * self.y) / denom,
-                        (b * sz + a * self.z) / denom};
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) pos[v] = p;
-    }
+    };
+    // Every vertex reads the records and writes only itself: ranges of vertices run side by side.
+    const unsigned threads =
+        V < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> workers;
+    for (unsigned i = 1; i < threads; ++i)
+        workers.emplace_back(average, unsigned(std::uint64_t(V) * i / threads),
+                             unsigned(std::uint64_t(V) * (i + 1) / threads));
+    average(0, V / threads);
+    for (std::thread& worker : workers) worker.join();
 }
 
 void AreaSmooth(UniOb& mesh, float factor) {

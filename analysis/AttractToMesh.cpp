@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 #include "analysis/AreaSmooth.h"
@@ -17,45 +18,72 @@ namespace {
 
 constexpr float kReachZ = 100.0f;
 constexpr float kReachXY = 400.0f;
-// Four lanes, the SSE width every x86-64 has; the scan takes two blocks per round.
-constexpr int kWidth = 4;
-constexpr int kLanes = 2 * kWidth;
+constexpr int kPadding = 8;  // the widest scan block
 
-using F4 = float __attribute__((vector_size(16)));
-using I4 = int __attribute__((vector_size(16)));
-
-inline F4 Load(const float* p) {
-    F4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline F4 Splat(float x) {
-    return F4{x, x, x, x};
-}
-inline F4 Masked(F4 v, I4 mask) {
-    return reinterpret_cast<F4>(reinterpret_cast<I4>(v) & mask);
-}
-
-// Sums over the candidates among four vertices of the cloud.
-struct Lanes {
-    F4 x = {}, y = {}, z = {};
-    I4 count = {};
-
-    void Add(const float* bx, const float* by, const float* bz, F4 ax, F4 ay, F4 az, F4 nx, F4 ny, F4 nz) {
-        const F4 reachZ = Splat(kReachZ), reachXY = Splat(kReachXY);
-        const F4 dx = Load(bx) - ax;
-        const F4 dy = Load(by) - ay;
-        const F4 dz = Load(bz) - az;
-        const I4 inside = (dz <= reachZ) & (dz >= -reachZ) & (dy <= reachXY) & (dy >= -reachXY) &
-                          (dx <= reachXY) & (dx >= -reachXY) & (dx * nx + dy * ny + dz * nz > Splat(0.0f));
-        count -= inside;
-        x += Masked(dx, inside);
-        y += Masked(dy, inside);
-        z += Masked(dz, inside);
-    }
+struct Window_Sum {
+    int count = 0;
+    double x = 0, y = 0, z = 0;  // sums of b - a over the candidates
 };
 
-// The candidate vertices as three coordinate arrays sorted by z, padded with kLanes entries at
+// The candidates among bx/by/bz[lo, hi), W lanes at a time in GCC vectors; the lanes past hi
+// (up to kPadding) hold vertices above the window or padding, which the z test rejects. Inlined
+// into the two entry points below, so it is compiled once with SSE and once with AVX2.
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<4> {
+    typedef float F __attribute__((vector_size(16)));
+    typedef int I __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<8> {
+    typedef float F __attribute__((vector_size(32)));
+    typedef int I __attribute__((vector_size(32)));
+};
+
+template <int W>
+[[gnu::always_inline]] inline Window_Sum Scan(const float* bx, const float* by, const float* bz,
+                                              std::size_t lo, std::size_t hi, const Vec3& a, const Vec3& n) {
+    using F = typename Lanes<W>::F;
+    using I = typename Lanes<W>::I;
+    const I magnitude = I{} + 0x7fffffff;
+    const F ax = F{} + a.x, ay = F{} + a.y, az = F{} + a.z;
+    const F nx = F{} + n.x, ny = F{} + n.y, nz = F{} + n.z;
+    const F reachZ = F{} + kReachZ, reachXY = F{} + kReachXY, zero = F{};
+    F sx = zero, sy = zero, sz = zero;
+    I count = I{};
+    for (std::size_t i = lo; i < hi; i += W) {
+        F x, y, z;
+        __builtin_memcpy(&x, bx + i, sizeof x);
+        __builtin_memcpy(&y, by + i, sizeof y);
+        __builtin_memcpy(&z, bz + i, sizeof z);
+        const F dx = x - ax, dy = y - ay, dz = z - az;
+        const I inside = (reinterpret_cast<F>(reinterpret_cast<I>(dz) & magnitude) <= reachZ) &
+                         (reinterpret_cast<F>(reinterpret_cast<I>(dy) & magnitude) <= reachXY) &
+                         (reinterpret_cast<F>(reinterpret_cast<I>(dx) & magnitude) <= reachXY) &
+                         (dx * nx + dy * ny + dz * nz > zero);
+        count -= inside;
+        sx += reinterpret_cast<F>(reinterpret_cast<I>(dx) & inside);
+        sy += reinterpret_cast<F>(reinterpret_cast<I>(dy) & inside);
+        sz += reinterpret_cast<F>(reinterpret_cast<I>(dz) & inside);
+    }
+    Window_Sum sum;
+    for (int j = 0; j < W; ++j) sum.count += count[j], sum.x += sx[j], sum.y += sy[j], sum.z += sz[j];
+    return sum;
+}
+
+Window_Sum Scan_Sse(const float* bx, const float* by, const float* bz, std::size_t lo, std::size_t hi,
+                    const Vec3& a, const Vec3& n) {
+    return Scan<4>(bx, by, bz, lo, hi, a, n);
+}
+
+// AVX2 without FMA: the candidate test rounds as the plain formula does.
+[[gnu::target("avx2")]] Window_Sum Scan_Avx2(const float* bx, const float* by, const float* bz,
+                                             std::size_t lo, std::size_t hi, const Vec3& a, const Vec3& n) {
+    return Scan<8>(bx, by, bz, lo, hi, a, n);
+}
+
+// The candidate vertices as three coordinate arrays sorted by z, padded with kPadding entries at
 // +infinity in z that every window test rejects, so a scan may run over in whole blocks.
 struct SortedCloud {
     std::vector<float> x, y, z;
@@ -66,9 +94,9 @@ struct SortedCloud {
         std::iota(order.begin(), order.end(), 0u);
         const Vec3* p = mesh.Vertex_Pos.data();
         std::stable_sort(order.begin(), order.end(), [p](unsigned i, unsigned j) { return p[i].z < p[j].z; });
-        x.assign(count + kLanes, 0.0f);
-        y.assign(count + kLanes, 0.0f);
-        z.assign(count + kLanes, INFINITY);
+        x.assign(count + kPadding, 0.0f);
+        y.assign(count + kPadding, 0.0f);
+        z.assign(count + kPadding, INFINITY);
         for (std::size_t i = 0; i < count; ++i) {
             x[i] = p[order[i]].x;
             y[i] = p[order[i]].y;
@@ -89,38 +117,46 @@ std::uint64_t AttractToMesh(UniOb& first, const UniOb& second) {
     const float* zBegin = bz;
     const float* zEnd = bz + cloud.count;
 
-    std::uint64_t tests = 0;
-    for (unsigned v = 0; v < first.Vertex_Count; ++v) {
-        Vec3& a = first.Vertex_Pos[v];
-        const Vec3 n = first.Vertex_Normal[v];
-        // The window is found a little wide; the exact float test below decides.
-        const float slack = 1.0f + 1e-5f * std::fabs(a.z);
-        const std::size_t lo = std::lower_bound(zBegin, zEnd, a.z - kReachZ - slack) - zBegin;
-        const std::size_t hi = std::upper_bound(zBegin + lo, zEnd, a.z + kReachZ + slack) - zBegin;
-        if (lo >= hi) continue;
-        tests += hi - lo;
+    const bool avx2 = __builtin_cpu_supports("avx2");
 
-        const F4 ax = Splat(a.x), ay = Splat(a.y), az = Splat(a.z);
-        const F4 nx = Splat(n.x), ny = Splat(n.y), nz = Splat(n.z);
-        Lanes even, odd;
-        for (std::size_t i = lo; i < hi; i += kLanes) {
-            even.Add(bx + i, by + i, bz + i, ax, ay, az, nx, ny, nz);
-            odd.Add(bx + i + kWidth, by + i + kWidth, bz + i + kWidth, ax, ay, az, nx, ny, nz);
+    // Each vertex of `first` reads only the cloud and writes only itself, so the vertices split
+    // into independent ranges, one per processor.
+    auto attract = [&](unsigned begin, unsigned end) {
+        std::uint64_t tests = 0;
+        for (unsigned v = begin; v < end; ++v) {
+            Vec3& a = first.Vertex_Pos[v];
+            const Vec3 n = first.Vertex_Normal[v];
+            // The window is found a little wide; the exact float test in the scan decides.
+            const float slack = 1.0f + 1e-5f * std::fabs(a.z);
+            const std::size_t lo = std::lower_bound(zBegin, zEnd, a.z - kReachZ - slack) - zBegin;
+            const std::size_t hi = std::upper_bound(zBegin + lo, zEnd, a.z + kReachZ + slack) - zBegin;
+            if (lo >= hi) continue;
+            tests += hi - lo;
+            const Window_Sum sum =
+                avx2 ? Scan_Avx2(bx, by, bz, lo, hi, a, n) : Scan_Sse(bx, by, bz, lo, hi, a, n);
+            if (sum.count == 0) continue;
+            // m - a = sum (b - a) / (k + 10): the differences are small where the coordinates may not be.
+            const double t = (sum.x * n.x + sum.y * n.y + sum.z * n.z) / (sum.count + 10);
+            const Vec3 moved = {float(a.x + t * n.x), float(a.y + t * n.y), float(a.z + t * n.z)};
+            if (std::isfinite(moved.x) && std::isfinite(moved.y) && std::isfinite(moved.z)) a = moved;
         }
-        int k = 0;
-        double ex = 0, ey = 0, ez = 0;
-        for (int j = 0; j < kWidth; ++j) {
-            k += even.count[j] + odd.count[j];
-            ex += double(even.x[j]) + odd.x[j];
-            ey += double(even.y[j]) + odd.y[j];
-            ez += double(even.z[j]) + odd.z[j];
-        }
-        if (k == 0) continue;
-        // m - a = sum (b - a) / (k + 10): the differences are small where the coordinates may not be.
-        const double t = (ex * n.x + ey * n.y + ez * n.z) / (k + 10);
-        const Vec3 moved = {float(a.x + t * n.x), float(a.y + t * n.y), float(a.z + t * n.z)};
-        if (std::isfinite(moved.x) && std::isfinite(moved.y) && std::isfinite(moved.z)) a = moved;
-    }
+        return tests;
+    };
+    const unsigned V = first.Vertex_Count;
+    const std::uint64_t work = std::uint64_t(V) * cloud.count;
+    const unsigned threads =
+        work < (1u << 24) ? 1u : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    std::vector<std::uint64_t> counts(threads, 0);
+    std::vector<std::thread> workers;
+    for (unsigned i = 1; i < threads; ++i)
+        workers.emplace_back([&, i] {
+            counts[i] = attract(unsigned(std::uint64_t(V) * i / threads),
+                                unsigned(std::uint64_t(V) * (i + 1) / threads));
+        });
+    counts[0] = attract(0, unsigned(V / threads));
+    for (std::thread& worker : workers) worker.join();
+    const std::uint64_t tests = std::accumulate(counts.begin(), counts.end(), std::uint64_t(0));
+
     AreaSmooth(first, 0.1f);
     return tests;
 }

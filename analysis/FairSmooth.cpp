@@ -44,6 +44,18 @@ void Scale_About(UniOb& mesh, double s, const Vec3d& c) {
     }
 }
 
+double Signed_Volume(const UniOb& mesh) {
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    double sum = 0.0;
+    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
+        const FaceIndex& t = mesh.Face_Index[f];
+        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        sum += A.x * (double(B.y) * C.z - double(B.z) * C.y) + A.y * (double(B.z) * C.x - double(B.x) * C.z) +
+               A.z * (double(B.x) * C.y - double(B.y) * C.x);
+    }
+    return sum / 6.0;
+}
+
 }  // namespace
 
 int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
@@ -70,28 +82,38 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
         Smooth_Pass(mesh, area_weighting, factor, nullptr);
     }
 
-    // Scaling with s > 0 turns no face, so the face normals of the first step serve the volume
-    // of every later one; box and vertex normals depend on the final positions only.
-    Compute_Face_Normals(mesh);
-    Compute_Volume(mesh);
-    // A mesh that had no volume to scale about gets the centroid after the pass.
-    if (!haveCentre) haveCentre = Centroid_Of(mesh, c);
+    // The volume the first scale needs, in double and without normals: the sum of the signed
+    // tetrahedra to the origin.
+    double volume = Signed_Volume(mesh);
+    if (!haveCentre) {
+        // A mesh that had no volume to scale about takes the centroid after the pass.
+        Compute_Face_Normals(mesh);
+        Compute_Volume(mesh);
+        haveCentre = Centroid_Of(mesh, c);
+    }
 
     const double initial = mesh.Volume_Initial;
-    double error = Volume_Error(initial, mesh.Volume);
+    double error = Volume_Error(initial, volume);
     int steps = 0;
     if (haveCentre && error >= 0.0) {
-        do {
-            const double s = std::pow(initial / double(mesh.Volume), 0.33333333333);
-            Scale_About(mesh, s, c);
+        for (;;) {
+            Scale_About(mesh, std::pow(initial / volume, 0.33333333333), c);
+            // Scaling with s > 0 turns no face, so the normals of the first step give the volume's
+            // signs for the later ones.
+            if (steps == 0) Compute_Face_Normals(mesh);
             Compute_Volume(mesh);
             ++steps;
-            const double next = Volume_Error(initial, mesh.Volume);
+            volume = mesh.Volume;
+            const double next = Volume_Error(initial, volume);
             // In float the error settles near 1e-8; a step that does not lower it ends the loop.
             if (next < 0.0 || next >= error) break;
             error = next;
-        } while (error > kTolerance && steps < kMaxSteps);
+            if (error <= kTolerance || steps >= kMaxSteps) break;
+        }
+        if (steps > 1) Compute_Face_Normals(mesh);
+    } else {
         Compute_Face_Normals(mesh);
+        Compute_Volume(mesh);
     }
     Compute_Box(mesh);
     Compute_Vertex_Normals(mesh, true);
