@@ -2,16 +2,22 @@
 
 #include "analysis/Curvature.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "geometry/LinearAlgebra.h"
 #include "mesh/Topology.h"
+#include "mesh/TwoThreads.h"
 
 namespace orvex {
 
 namespace {
 
-constexpr unsigned kProgressStep = 1u << 18;
+constexpr unsigned kBlock = 4096;
+constexpr unsigned kBlocksPerReport = 64;
+// Below this a second thread costs more than it saves.
+constexpr unsigned kThreadedVertices = 16384;
 
 // The fit of one vertex; false when the normal equations are singular.
 bool FitVertex(const UniOb& mesh, unsigned v, float& kMax, float& kMin) {
@@ -53,18 +59,35 @@ bool FitVertex(const UniOb& mesh, unsigned v, float& kMax, float& kMin) {
 void ComputeCurvature(UniOb& mesh, Progress* progress) {
     if (mesh.IsEmpty()) return;
     Build_Rings(mesh);
+    Fit_Curvature(mesh, progress);
+}
+
+// Every vertex is fitted on its own, so two threads taking blocks of vertices in turn give the
+// same numbers as one.
+void Fit_Curvature(UniOb& mesh, Progress* progress) {
+    if (mesh.IsEmpty()) return;
     const unsigned V = mesh.Vertex_Count;
     if (mesh.Curvature_Max.size() != V || mesh.Curvature_Min.size() != V) mesh.AllocCurvature(V);
 
-    for (unsigned v = 0; v < V; ++v) {
-        float kMax = 0.0f, kMin = 0.0f;
-        // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
-        if (mesh.Vertex_Label[v] >= 0 && !FitVertex(mesh, v, kMax, kMin)) kMax = kMin = 0.0f;
-        mesh.Curvature_Max[v] = kMax;
-        mesh.Curvature_Min[v] = kMin;
-        if (progress && (v + 1) % kProgressStep == 0)
-            Report_Progress(progress, double(v + 1) / V, "Curvature");
-    }
+    std::atomic<unsigned> nextBlock{0};
+    const unsigned blocks = (V + kBlock - 1) / kBlock;
+    auto fitBlocks = [&mesh, &nextBlock, blocks, V](Progress* report) {
+        for (unsigned b; (b = nextBlock.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
+            const unsigned end = std::min(V, (b + 1) * kBlock);
+            for (unsigned v = b * kBlock; v < end; ++v) {
+                float kMax = 0.0f, kMin = 0.0f;
+                // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
+                if (mesh.Vertex_Label[v] >= 0 && !FitVertex(mesh, v, kMax, kMin)) kMax = kMin = 0.0f;
+                mesh.Curvature_Max[v] = kMax;
+                mesh.Curvature_Min[v] = kMin;
+            }
+            if (report && (b + 1) % kBlocksPerReport == 0)
+                Report_Progress(report, std::min(1.0, double(b + 1) / blocks), "Curvature");
+        }
+    };
+    // Progress is reported from the calling thread only: a window's report repaints.
+    Run_Beside(
+        V >= kThreadedVertices, [&] { fitBlocks(nullptr); }, [&] { fitBlocks(progress); });
     Report_Progress(progress, 1.0, "Curvature");
 }
 

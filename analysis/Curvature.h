@@ -12,5 +12,7 @@ namespace orvex {
 // Rebuilds Vertex_Ring and Vertex_Label (Build_Rings), then fills Curvature_Max and
 // Curvature_Min, allocating them when missing. Expects valid Vertex_Normal.
 void ComputeCurvature(UniOb& mesh, Progress* progress = nullptr);
+// The same from the Vertex_Ring and Vertex_Label already built.
+void Fit_Curvature(UniOb& mesh, Progress* progress = nullptr);
 
 }  // namespace orvex

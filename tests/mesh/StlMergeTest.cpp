@@ -12,10 +12,14 @@
 #include <random>
 #include <vector>
 
+#include "analysis/Curvature.h"
+#include "mesh/LoadPipeline.h"
 #include "mesh/StlFormat.h"
 #include "mesh/StlMerge.h"
 #include "mesh/StlMergeTree.h"
+#include "mesh/StlReader.h"
 #include "mesh/StlSynth.h"
+#include "mesh/Topology.h"
 
 namespace orvex {
 namespace {
@@ -131,7 +135,9 @@ TEST(VertexMerger, ScanOrderedSpheresWithCornersWithinTheTolerance) {
         const MergeStats stats = Expect_Same_Indices(Sphere_Corners(60000, order, 1.0), 0.0005f, 0.003f);
         EXPECT_GT(stats.nearQueries, 0u);
         EXPECT_GT(stats.treeNodes, 0u);
-        if (order == FacetOrder::Rows) EXPECT_GT(stats.guessedStarts, 0u);
+        if (order == FacetOrder::Rows) {
+            EXPECT_GT(stats.guessedStarts, 0u);
+        }
     }
 }
 
@@ -259,6 +265,47 @@ TEST(VertexMerger, AnyToleranceEndsWithTheTreesVertices) {
         EXPECT_EQ(exact.Insert({1, 2, 3}), 0);
         EXPECT_EQ(exact.Insert({1, 2, std::nextafter(3.0f, 4.0f)}), 1);
     }
+}
+
+template <class T>
+void Expect_Same_Bits(const std::vector<T>& a, const std::vector<T>& b, const char* what) {
+    ASSERT_EQ(a.size(), b.size()) << what;
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(T)), 0) << what;
+}
+
+// The pipeline shares its work between two threads on large meshes: every result must be the one
+// the routines give run one after another, bit for bit.
+TEST(LoadPipeline, TwoThreadsGiveTheRoutinesResultsOneByOne) {
+    const std::vector<unsigned char> bytes =
+        Make_Sphere_Stl(Sphere_For_Triangles(90000, FacetOrder::Shuffled, 1.0));
+    StlReadOptions options;
+    options.runPipeline = false;
+    UniOb piped, stepwise;
+    ASSERT_TRUE(Read_STL_Memory(piped, bytes, "sphere", options));
+    ASSERT_TRUE(Read_STL_Memory(stepwise, bytes, "sphere", options));
+    ASSERT_GT(piped.Vertex_Count, 40000u);
+    Run_Load_Pipeline(piped);
+    Compute_Face_Normals(stepwise);
+    Compute_Vertex_Normals(stepwise, true);
+    ComputeCurvature(stepwise);
+    Compute_Box(stepwise);
+    Compute_Volume(stepwise);
+    Expect_Same_Bits(piped.Face_Normal, stepwise.Face_Normal, "face normals");
+    Expect_Same_Bits(piped.Vertex_Normal, stepwise.Vertex_Normal, "vertex normals");
+    Expect_Same_Bits(piped.Vertex_Ring.start, stepwise.Vertex_Ring.start, "ring starts");
+    Expect_Same_Bits(piped.Vertex_Ring.entries, stepwise.Vertex_Ring.entries, "ring entries");
+    Expect_Same_Bits(piped.Vertex_Label, stepwise.Vertex_Label, "labels");
+    Expect_Same_Bits(piped.Curvature_Max, stepwise.Curvature_Max, "curvature max");
+    Expect_Same_Bits(piped.Curvature_Min, stepwise.Curvature_Min, "curvature min");
+    EXPECT_EQ(std::memcmp(&piped.Box_Min, &stepwise.Box_Min, sizeof(Vec3)), 0);
+    EXPECT_EQ(std::memcmp(&piped.Box_Max, &stepwise.Box_Max, sizeof(Vec3)), 0);
+    EXPECT_EQ(piped.Volume, stepwise.Volume);
+    EXPECT_EQ(piped.Volume_Initial, stepwise.Volume);
+    EXPECT_EQ(piped.Area, stepwise.Area);
+    EXPECT_EQ(std::memcmp(&piped.Volume_Centroid, &stepwise.Volume_Centroid, sizeof(Vec3)), 0);
+    // Every vertex was fitted (blocks taken by either thread): a unit sphere curves by about 1/2.
+    for (unsigned v = 0; v < piped.Vertex_Count; ++v)
+        ASSERT_GT(piped.Curvature_Max[v], 0.2f) << "vertex " << v;
 }
 
 }  // namespace
