@@ -50,9 +50,10 @@ template <int W>
     const F ax = F{} + a.x, ay = F{} + a.y, az = F{} + a.z;
     const F nx = F{} + n.x, ny = F{} + n.y, nz = F{} + n.z;
     const F reachZ = F{} + kReachZ, reachXY = F{} + kReachXY, zero = F{};
-    F sx = zero, sy = zero, sz = zero;
-    I count = I{};
-    for (std::size_t i = lo; i < hi; i += W) {
+    // Two independent sets of sums, so consecutive blocks do not wait on each other's additions.
+    F sx[2] = {zero, zero}, sy[2] = {zero, zero}, sz[2] = {zero, zero};
+    I count[2] = {I{}, I{}};
+    auto block = [&](std::size_t i, int set) __attribute__((always_inline)) {
         F x, y, z;
         __builtin_memcpy(&x, bx + i, sizeof x);
         __builtin_memcpy(&y, by + i, sizeof y);
@@ -62,13 +63,21 @@ template <int W>
                          (reinterpret_cast<F>(reinterpret_cast<I>(dy) & magnitude) <= reachXY) &
                          (reinterpret_cast<F>(reinterpret_cast<I>(dx) & magnitude) <= reachXY) &
                          (dx * nx + dy * ny + dz * nz > zero);
-        count -= inside;
-        sx += reinterpret_cast<F>(reinterpret_cast<I>(dx) & inside);
-        sy += reinterpret_cast<F>(reinterpret_cast<I>(dy) & inside);
-        sz += reinterpret_cast<F>(reinterpret_cast<I>(dz) & inside);
+        count[set] -= inside;
+        sx[set] += reinterpret_cast<F>(reinterpret_cast<I>(dx) & inside);
+        sy[set] += reinterpret_cast<F>(reinterpret_cast<I>(dy) & inside);
+        sz[set] += reinterpret_cast<F>(reinterpret_cast<I>(dz) & inside);
+    };
+    std::size_t i = lo;
+    for (; i + W < hi; i += 2 * W) {
+        block(i, 0);
+        block(i + W, 1);
     }
+    if (i < hi) block(i, 0);
     Window_Sum sum;
-    for (int j = 0; j < W; ++j) sum.count += count[j], sum.x += sx[j], sum.y += sy[j], sum.z += sz[j];
+    for (int set = 0; set < 2; ++set)
+        for (int j = 0; j < W; ++j)
+            sum.count += count[set][j], sum.x += sx[set][j], sum.y += sy[set][j], sum.z += sz[set][j];
     return sum;
 }
 
