@@ -143,19 +143,22 @@ std::string Serial_Smooth_Line(const SerialSmoothFile& file) {
 
 std::string Serial_Smooth_Summary(const std::vector<SerialSmoothFile>& files) {
     std::size_t smoothed = 0;
-    std::string skipped, failed;
+    std::string skipped, failed, stopped;
     for (const SerialSmoothFile& file : files) {
         if (file.Changed()) {
             ++smoothed;
         } else if (file.Skipped()) {
             skipped += (skipped.empty() ? "" : ", ") + File_Name(file.path);
-        } else if (file.outcome != SerialSmoothOutcome::Stopped) {
+        } else if (file.outcome == SerialSmoothOutcome::Stopped) {
+            stopped = File_Name(file.path);
+        } else {
             failed += (failed.empty() ? "" : ", ") + File_Name(file.path);
         }
     }
     std::string text = std::to_string(smoothed) + " of " + std::to_string(files.size()) + " files smoothed";
     if (!skipped.empty()) text += "; skipped: " + skipped;
     if (!failed.empty()) text += "; failed: " + failed;
+    if (!stopped.empty()) text += "; stopped at " + stopped;
     return text;
 }
 

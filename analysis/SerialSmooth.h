@@ -59,7 +59,8 @@ SerialSmoothFile Serial_Smooth_File(const std::string& path, const SerialSmoothP
 // "b.xyz: skipped, not an STL file", "c.stl: failed, ...; the file is as it was".
 std::string Serial_Smooth_Line(const SerialSmoothFile& file);
 
-// The closing line of a batch: "2 of 4 files smoothed; skipped: b.xyz, c.stl; failed: d.stl".
+// The closing line of a batch: "2 of 4 files smoothed; skipped: b.xyz, c.stl; failed: d.stl", and
+// "; stopped at e.stl" when the user stopped it there.
 std::string Serial_Smooth_Summary(const std::vector<SerialSmoothFile>& files);
 
 }  // namespace orvex

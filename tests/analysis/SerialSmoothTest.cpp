@@ -179,6 +179,8 @@ TEST_F(SerialSmooth, MissingFileAndStopLeaveEverythingAlone) {
     EXPECT_EQ(stopped.outcome, SerialSmoothOutcome::Stopped);
     EXPECT_EQ(Slurp(path), original);
     EXPECT_FALSE(fs::exists(path.string() + ".txt"));
+    EXPECT_EQ(Serial_Smooth_Summary({missing, stopped}),
+              "0 of 2 files smoothed; skipped: none.stl; stopped at kept.stl");
 }
 
 }  // namespace
