@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 
 #include "geometry/AtomicFile.h"
@@ -110,17 +111,72 @@ double BOUNDARY_LOOP::Length() const {
 
 namespace {
 
-// A face's edge seen from its lower vertex: the higher vertex with the top bit set when the face
-// runs from high to low, and the face, whose order decides which rim edge a walk takes first.
-struct HalfEdge {
-    std::uint32_t other;
-    std::uint32_t face;
-};
+// A face's edge filed under its lower vertex: the higher vertex, with the top bit set when the
+// face runs from high to low. Four bytes an edge keep the scratch small next to the mesh.
 constexpr std::uint32_t kDescending = 0x80000000u;
 
 struct RimEdge {
-    std::uint32_t from, to, face;
+    std::uint32_t from, to;
+    std::uint32_t face;  // the latest face using it, found only where a walk must choose
 };
+
+// Rim edges: undirected edges with exactly one use by one face. Self edges of degenerate faces
+// count for nothing; an edge of two faces (either winding) or more is no rim.
+std::vector<RimEdge> Find_Rim_Edges(const UniOb& mesh) {
+    const std::uint32_t V = mesh.Vertex_Count;
+    // start[v] ends as the first entry of v: counted up, then filled from the back.
+    std::unique_ptr<std::uint32_t[]> start(new std::uint32_t[std::size_t(V) + 1]());
+    for (const FaceIndex& f : mesh.Face_Index)
+        for (int k = 0; k < 3; ++k) {
+            const int a = f[k], b = f[k == 2 ? 0 : k + 1];
+            if (a != b) ++start[std::min(a, b)];
+        }
+    std::uint64_t total = 0;
+    for (std::uint32_t v = 0; v <= V; ++v) {
+        total += start[v];
+        start[v] = std::uint32_t(total);
+    }
+    std::unique_ptr<std::uint32_t[]> edges(new std::uint32_t[total]);
+    for (const FaceIndex& f : mesh.Face_Index)
+        for (int k = 0; k < 3; ++k) {
+            const int a = f[k], b = f[k == 2 ? 0 : k + 1];
+            if (a < b)
+                edges[--start[a]] = std::uint32_t(b);
+            else if (b < a)
+                edges[--start[b]] = std::uint32_t(a) | kDescending;
+        }
+    std::vector<RimEdge> rim;
+    auto take = [&](std::uint32_t lo, std::uint32_t e) {
+        const std::uint32_t hi = e & ~kDescending;
+        if (e & kDescending)
+            rim.push_back({hi, lo, 0});
+        else
+            rim.push_back({lo, hi, 0});
+    };
+    for (std::uint32_t v = 0; v < V; ++v) {
+        std::uint32_t* begin = edges.get() + start[v];
+        std::uint32_t* end = edges.get() + start[v + 1];
+        if (end - begin <= 12) {
+            for (std::uint32_t* e = begin; e != end; ++e) {
+                const std::uint32_t hi = *e & ~kDescending;
+                int uses = 0;
+                for (std::uint32_t* g = begin; g != end && uses < 2; ++g) uses += (*g & ~kDescending) == hi;
+                if (uses == 1) take(v, *e);
+            }
+        } else {
+            std::sort(begin, end, [](std::uint32_t p, std::uint32_t q) {
+                return (p & ~kDescending) < (q & ~kDescending);
+            });
+            for (std::uint32_t* e = begin; e != end;) {
+                std::uint32_t* g = e + 1;
+                while (g != end && (*g & ~kDescending) == (*e & ~kDescending)) ++g;
+                if (g - e == 1) take(v, *e);
+                e = g;
+            }
+        }
+    }
+    return rim;
+}
 
 std::uint32_t Find(std::vector<std::uint32_t>& parent, std::uint32_t v) {
     while (parent[v] != v) {
@@ -130,64 +186,24 @@ std::uint32_t Find(std::vector<std::uint32_t>& parent, std::uint32_t v) {
     return v;
 }
 
-// Rim edges: undirected edges with exactly one use by one face. Self edges of degenerate faces
-// count for nothing; an edge of two faces (either winding) or more is no rim.
-std::vector<RimEdge> Find_Rim_Edges(const UniOb& mesh) {
-    const std::uint32_t V = mesh.Vertex_Count;
-    std::vector<std::uint32_t> start(std::size_t(V) + 1, 0);
-    for (const FaceIndex& f : mesh.Face_Index)
-        for (int k = 0; k < 3; ++k) {
-            const int a = f[k], b = f[(k + 1) % 3];
-            if (a != b) ++start[std::size_t(std::min(a, b)) + 1];
-        }
-    std::partial_sum(start.begin(), start.end(), start.begin());
-    std::vector<HalfEdge> edges(start[V]);
-    {
-        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-        for (std::uint32_t face = 0; face < mesh.Face_Count; ++face) {
-            const FaceIndex& f = mesh.Face_Index[face];
-            for (int k = 0; k < 3; ++k) {
-                const int a = f[k], b = f[(k + 1) % 3];
-                if (a == b) continue;
-                if (a < b)
-                    edges[fill[a]++] = {std::uint32_t(b), face};
-                else
-                    edges[fill[b]++] = {std::uint32_t(a) | kDescending, face};
-            }
-        }
-    }
-    std::vector<RimEdge> rim;
-    auto take = [&](std::uint32_t lo, const HalfEdge& e) {
-        const std::uint32_t hi = e.other & ~kDescending;
-        if (e.other & kDescending)
-            rim.push_back({hi, lo, e.face});
-        else
-            rim.push_back({lo, hi, e.face});
+// Where a vertex starts several rim edges, the walk takes the one of the latest face (the first
+// entry of a list built by head insertion in face order): one more pass over the faces finds them.
+void Find_Latest_Faces(const UniOb& mesh, std::vector<RimEdge>& edges, std::size_t begin, std::size_t end) {
+    std::sort(edges.begin() + begin, edges.begin() + end, [](const RimEdge& p, const RimEdge& q) {
+        return p.from != q.from ? p.from < q.from : p.to < q.to;
+    });
+    auto less = [](const RimEdge& e, std::pair<std::uint32_t, std::uint32_t> k) {
+        return e.from != k.first ? e.from < k.first : e.to < k.second;
     };
-    for (std::uint32_t v = 0; v < V; ++v) {
-        HalfEdge* begin = edges.data() + start[v];
-        HalfEdge* end = edges.data() + start[v + 1];
-        const std::size_t d = std::size_t(end - begin);
-        if (d <= 12) {
-            for (HalfEdge* e = begin; e != end; ++e) {
-                const std::uint32_t hi = e->other & ~kDescending;
-                int uses = 0;
-                for (HalfEdge* g = begin; g != end && uses < 2; ++g) uses += (g->other & ~kDescending) == hi;
-                if (uses == 1) take(v, *e);
-            }
-        } else {
-            std::sort(begin, end, [](const HalfEdge& p, const HalfEdge& q) {
-                return (p.other & ~kDescending) < (q.other & ~kDescending);
-            });
-            for (HalfEdge* e = begin; e != end;) {
-                HalfEdge* g = e + 1;
-                while (g != end && (g->other & ~kDescending) == (e->other & ~kDescending)) ++g;
-                if (g - e == 1) take(v, *e);
-                e = g;
-            }
+    for (std::uint32_t face = 0; face < mesh.Face_Count; ++face) {
+        const FaceIndex& f = mesh.Face_Index[face];
+        for (int k = 0; k < 3; ++k) {
+            const std::pair<std::uint32_t, std::uint32_t> key{std::uint32_t(f[k]),
+                                                              std::uint32_t(f[k == 2 ? 0 : k + 1])};
+            const auto it = std::lower_bound(edges.begin() + begin, edges.begin() + end, key, less);
+            if (it != edges.begin() + end && it->from == key.first && it->to == key.second) it->face = face;
         }
     }
-    return rim;
 }
 
 }  // namespace
@@ -197,61 +213,75 @@ BoundaryReport DetectBoundary(UniOb& mesh, BOUNDARY_LOOP& loop) {
     mesh.Boundary_Chain = {};
     loop.Release();
     if (mesh.IsEmpty()) return report;
-    const std::uint32_t V = mesh.Vertex_Count;
     std::vector<RimEdge> rim = Find_Rim_Edges(mesh);
     report.rimEdges = unsigned(rim.size());
     if (rim.empty()) return report;
 
-    std::vector<std::uint32_t> parent(V);
+    // Rim vertices numbered densely, so the rest costs by rim size, not mesh size.
+    std::vector<std::uint32_t> vertices;
+    vertices.reserve(2 * rim.size());
+    for (const RimEdge& e : rim) {
+        vertices.push_back(e.from);
+        vertices.push_back(e.to);
+    }
+    std::sort(vertices.begin(), vertices.end());
+    vertices.erase(std::unique(vertices.begin(), vertices.end()), vertices.end());
+    auto local = [&](std::uint32_t v) {
+        return std::uint32_t(std::lower_bound(vertices.begin(), vertices.end(), v) - vertices.begin());
+    };
+    for (RimEdge& e : rim) {
+        e.from = local(e.from);
+        e.to = local(e.to);
+    }
+    const std::uint32_t R = std::uint32_t(vertices.size());
+
+    std::vector<std::uint32_t> parent(R);
     std::iota(parent.begin(), parent.end(), 0u);
     for (const RimEdge& e : rim) parent[Find(parent, e.from)] = Find(parent, e.to);
-    // Each group of rim edges has one root.
-    {
-        std::vector<std::uint8_t> seen(V, 0);
-        for (const RimEdge& e : rim)
-            for (std::uint32_t v : {e.from, e.to}) {
-                const std::uint32_t root = Find(parent, v);
-                if (!seen[root]) {
-                    seen[root] = 1;
-                    ++report.rims;
-                }
-            }
-    }
+    for (std::uint32_t v = 0; v < R; ++v) report.rims += Find(parent, v) == v ? 1 : 0;
 
-    // Out-lists of rim edges per vertex, the latest face first (as head insertion in face order
-    // would leave them).
-    std::vector<std::uint32_t> outStart(std::size_t(V) + 1, 0);
-    for (const RimEdge& e : rim) ++outStart[std::size_t(e.from) + 1];
+    // Out-lists by start vertex; where there are several, the latest face first.
+    std::sort(rim.begin(), rim.end(), [](const RimEdge& p, const RimEdge& q) { return p.from < q.from; });
+    std::vector<std::uint32_t> outStart(std::size_t(R) + 1, 0);
+    for (const RimEdge& e : rim) ++outStart[e.from + 1];
     std::partial_sum(outStart.begin(), outStart.end(), outStart.begin());
-    std::vector<RimEdge> out(rim.size());
-    {
-        std::vector<std::uint32_t> fill(outStart.begin(), outStart.end() - 1);
-        for (const RimEdge& e : rim) out[fill[e.from]++] = e;
-    }
-    rim = {};
-    for (std::uint32_t v = 0; v < V; ++v)
-        if (outStart[v + 1] - outStart[v] > 1)
-            std::sort(out.begin() + outStart[v], out.begin() + outStart[v + 1],
+    std::vector<RimEdge> several;
+    for (std::uint32_t v = 0; v < R; ++v)
+        for (std::uint32_t i = outStart[v]; outStart[v + 1] - outStart[v] > 1 && i < outStart[v + 1]; ++i)
+            several.push_back({vertices[v], vertices[rim[i].to], 0});
+    if (!several.empty()) {
+        Find_Latest_Faces(mesh, several, 0, several.size());
+        for (RimEdge& e : rim) {
+            if (outStart[e.from + 1] - outStart[e.from] < 2) continue;
+            const RimEdge key{vertices[e.from], vertices[e.to], 0};
+            e.face =
+                std::lower_bound(several.begin(), several.end(), key, [](const RimEdge& p, const RimEdge& q) {
+                    return p.from != q.from ? p.from < q.from : p.to < q.to;
+                })->face;
+        }
+        for (std::uint32_t v = 0; v < R; ++v)
+            std::sort(rim.begin() + outStart[v], rim.begin() + outStart[v + 1],
                       [](const RimEdge& p, const RimEdge& q) { return p.face > q.face; });
+    }
 
     // Walk from the lowest rim vertex; a vertex's list is gone once the walk leaves it.
-    std::vector<std::uint8_t> gone(V, 0);
+    std::vector<std::uint8_t> gone(R, 0);
     auto has_list = [&](std::uint32_t v) { return !gone[v] && outStart[v] < outStart[v + 1]; };
     std::uint32_t s = 0;
     while (!has_list(s)) ++s;
     std::vector<int> targets;
-    std::uint32_t t = out[outStart[s]].to;
+    std::uint32_t t = rim[outStart[s]].to;
     gone[s] = 1;
-    targets.push_back(int(t));
+    targets.push_back(int(vertices[t]));
     while (has_list(t)) {
         gone[t] = 1;
-        t = out[outStart[t]].to;
-        targets.push_back(int(t));
+        t = rim[outStart[t]].to;
+        targets.push_back(int(vertices[t]));
     }
     report.closed = t == s;
     mesh.Boundary_Chain.assign(targets.rbegin(), targets.rend());
     // A walk that ended elsewhere keeps its start at the back, so every step stays a rim edge.
-    if (!report.closed) mesh.Boundary_Chain.push_back(int(s));
+    if (!report.closed) mesh.Boundary_Chain.push_back(int(vertices[s]));
     report.chainLength = unsigned(mesh.Boundary_Chain.size());
 
     loop.Resize(report.chainLength + 1);

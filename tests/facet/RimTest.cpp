@@ -262,6 +262,8 @@ TEST(Rim, FaultyMeshesEndAndEveryStepIsARimEdge) {
         Expect_Walk_On_Rim(*mesh, loop, report);
         EXPECT_GT(report.rimEdges, 0u);
     }
+    // Where rims touch, the walk leaves by the edge of the latest face: 0 -> 3, then back to 0.
+    EXPECT_EQ(bowtie.Boundary_Chain, (std::vector<int>{0, 4, 3}));
     // Edges of the flipped face meet neighbours wound alike: no rim there, the outer rim stays.
     EXPECT_EQ(Rim_Edges(flipped).size(), 12u);
     EXPECT_EQ(Rim_Edges(degenerate).size(), 12u);
