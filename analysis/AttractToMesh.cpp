@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -98,10 +97,15 @@ struct SortedCloud {
     std::vector<float> x, y, z;
     std::size_t count = 0;
 
-    explicit SortedCloud(const UniOb& mesh) : count(mesh.Vertex_Count) {
-        std::vector<unsigned> order(count);
-        std::iota(order.begin(), order.end(), 0u);
+    explicit SortedCloud(const UniOb& mesh) {
+        // A vertex with a coordinate that is not a number is never a candidate, and would spoil
+        // the sort.
         const Vec3* p = mesh.Vertex_Pos.data();
+        std::vector<unsigned> order;
+        order.reserve(mesh.Vertex_Count);
+        for (unsigned v = 0; v < mesh.Vertex_Count; ++v)
+            if (std::isfinite(p[v].x) && std::isfinite(p[v].y) && std::isfinite(p[v].z)) order.push_back(v);
+        count = order.size();
         std::stable_sort(order.begin(), order.end(), [p](unsigned i, unsigned j) { return p[i].z < p[j].z; });
         x.assign(count + kPadding, 0.0f);
         y.assign(count + kPadding, 0.0f);
@@ -113,6 +117,12 @@ struct SortedCloud {
         }
     }
 };
+
+std::uint64_t Sum(const std::vector<std::uint64_t>& counts) {
+    std::uint64_t total = 0;
+    for (const std::uint64_t c : counts) total += c;
+    return total;
+}
 
 }  // namespace
 
@@ -135,6 +145,7 @@ std::uint64_t AttractToMesh(UniOb& first, const UniOb& second) {
         for (unsigned v = begin; v < end; ++v) {
             Vec3& a = first.Vertex_Pos[v];
             const Vec3 n = first.Vertex_Normal[v];
+            if (!std::isfinite(a.z)) continue;
             // The window is found a little wide; the exact float test in the scan decides.
             const float slack = 1.0f + 1e-5f * std::fabs(a.z);
             const std::size_t lo = std::lower_bound(zBegin, zEnd, a.z - kReachZ - slack) - zBegin;
@@ -164,7 +175,7 @@ std::uint64_t AttractToMesh(UniOb& first, const UniOb& second) {
         });
     counts[0] = attract(0, unsigned(V / threads));
     for (std::thread& worker : workers) worker.join();
-    const std::uint64_t tests = std::accumulate(counts.begin(), counts.end(), std::uint64_t(0));
+    const std::uint64_t tests = Sum(counts);
 
     AreaSmooth(first, 0.1f);
     return tests;

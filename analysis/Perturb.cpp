@@ -2,12 +2,14 @@
 
 #include "analysis/Perturb.h"
 
+#include <cmath>
+
 #include "geometry/Random.h"
 
 namespace orvex {
 
 void Perturb(UniOb& mesh, float amplitude) {
-    if (mesh.IsEmpty()) return;
+    if (mesh.IsEmpty() || !std::isfinite(amplitude)) return;
     const long double a = amplitude;
     for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
         Vec3& p = mesh.Vertex_Pos[v];

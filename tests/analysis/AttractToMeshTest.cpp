@@ -110,6 +110,24 @@ TEST(AttractToMesh, WindowedSearchEqualsThePlainScan) {
     for (unsigned v = 0; v < self.Vertex_Count; ++v)
         ASSERT_NEAR(Point_Distance(self.Vertex_Pos[v], selfPlain.Vertex_Pos[v]), 0.0f, 1e-3f) << v;
 
+    // Vertices that are not numbers are never candidates and do not upset the search.
+    UniOb spoiled;
+    test::Make_Sphere(spoiled, 480.0f, 3, Vec3{30, -20, 5});
+    Random_Reset_All();
+    Perturb(spoiled, 20.0f);
+    spoiled.Vertex_Pos[5] = {NAN, 0, 0};
+    spoiled.Vertex_Pos[9] = {0, 0, NAN};
+    spoiled.Vertex_Pos[11] = {0, INFINITY, 0};
+    b.Vertex_Pos[5] = b.Vertex_Pos[9] = b.Vertex_Pos[11] = {1e30f, 1e30f, 1e30f};
+    UniOb c, d;
+    test::Make_Sphere(c, 500.0f, 4);
+    test::Make_Sphere(d, 500.0f, 4);
+    test::Finish_Mesh(c);
+    test::Finish_Mesh(d);
+    AttractToMesh(c, spoiled);
+    AttractToMesh(d, b);
+    EXPECT_EQ(c.Vertex_Pos, d.Vertex_Pos);
+
     UniOb empty;
     EXPECT_EQ(AttractToMesh(a, empty), 0u);
     EXPECT_EQ(AttractToMesh(empty, a), 0u);
