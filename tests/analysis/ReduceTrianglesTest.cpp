@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <map>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -28,12 +29,23 @@ void Fill(UniOb& mesh, const std::vector<Vec3>& points, const std::vector<FaceIn
 }
 
 // Cube [0, side]^3 whose six sides are n x n grids sharing their edge vertices, outward faces.
-void Make_Subdivided_Box(UniOb& mesh, int n, float side) {
+// With a seed, the vertices inside each side move within it and the quads split along either
+// diagonal at random.
+void Make_Subdivided_Box(UniOb& mesh, int n, float side, unsigned seed = 0) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> jitter(-0.2f, 0.2f);  // keeps every quad convex
     std::map<std::tuple<int, int, int>, int> index;
     std::vector<Vec3> points;
     auto vertex = [&](int i, int j, int k) {
         auto [it, added] = index.try_emplace({i, j, k}, int(points.size()));
-        if (added) points.push_back({side * i / n, side * j / n, side * k / n});
+        if (added) {
+            float c[3] = {float(i), float(j), float(k)};
+            // Coordinates strictly inside (0, n) move; the one fixed at 0 or n keeps the side.
+            if (seed)
+                for (float& x : c)
+                    if (x > 0 && x < n) x += jitter(random);
+            points.push_back({side * c[0] / n, side * c[1] / n, side * c[2] / n});
+        }
         return it->second;
     };
     std::vector<FaceIndex> faces;
@@ -50,13 +62,12 @@ void Make_Subdivided_Box(UniOb& mesh, int n, float side) {
                     };
                     // (u, v, axis) is right-handed, so u-then-v turns towards +axis.
                     const int p00 = at(a, b), p10 = at(a + 1, b), p11 = at(a + 1, b + 1), p01 = at(a, b + 1);
-                    if (high) {
-                        faces.push_back({p00, p10, p11});
-                        faces.push_back({p00, p11, p01});
-                    } else {
-                        faces.push_back({p00, p11, p10});
-                        faces.push_back({p00, p01, p11});
-                    }
+                    const bool other = seed && random() % 2;
+                    FaceIndex t1 = other ? FaceIndex{p00, p10, p01} : FaceIndex{p00, p10, p11};
+                    FaceIndex t2 = other ? FaceIndex{p10, p11, p01} : FaceIndex{p00, p11, p01};
+                    if (!high) std::swap(t1[1], t1[2]), std::swap(t2[1], t2[2]);
+                    faces.push_back(t1);
+                    faces.push_back(t2);
                 }
             }
         }
@@ -111,6 +122,23 @@ TEST(ReduceTriangles, SubdividedBoxLosesVerticesAndStaysAClosedBoxOfTheSameVolum
     EXPECT_EQ(mesh.Box_Min, (Vec3{0, 0, 0}));
     EXPECT_EQ(mesh.Box_Max, (Vec3{10, 10, 10}));
     for (unsigned v = 0; v < mesh.Vertex_Count; ++v) EXPECT_EQ(mesh.Vertex_Label[v], 0);
+}
+
+TEST(ReduceTriangles, IrregularFlatSidesStayClosedManifoldWithTheSameVolume) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        UniOb mesh;
+        Make_Subdivided_Box(mesh, 14, 10.0f, seed);
+        ASSERT_TRUE(Check_Closed_Manifold(mesh).IsClosedManifold());
+        ASSERT_TRUE(All_Outward(mesh, {5, 5, 5}));
+        const unsigned before = mesh.Vertex_Count;
+        const ReduceResult result = ReduceTriangles(mesh, 1.0f);
+        EXPECT_GT(result.phase1Removed, before / 4) << seed;
+        const ClosedManifoldCheck check = Check_Closed_Manifold(mesh);
+        EXPECT_TRUE(check.IsClosedManifold()) << seed << ": " << Closed_Manifold_Text(check);
+        EXPECT_EQ(check.euler, 2);
+        EXPECT_NEAR(Volume_Of(mesh), 1000.0, 1e-3);
+        EXPECT_TRUE(All_Outward(mesh, {5, 5, 5})) << seed;
+    }
 }
 
 TEST(ReduceTriangles, RerunsAfterAGeneratorResetAgree) {
