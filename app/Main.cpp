@@ -19,6 +19,7 @@
 #include "app/GLView.h"
 #include "app/Report.h"
 #include "app/StatusText.h"
+#include "facet/TriFacet.h"
 #include "geometry/Clock.h"
 #include "geometry/Matrix4.h"
 #include "mesh/UniOb.h"
@@ -112,6 +113,7 @@ TMyGL::~TMyGL() {
     // FormClose normally released the lists already; a window destroyed without closing must not leak.
     releaseMeshList(Main_Objects);
     releaseMeshList(Aux_Objects);
+    Free_Facet_List(Facet_List);
     // The objects held by value are destroyed here in reverse order: SFMData, ArrayMap, RMSSPHERE,
     // Boundary_Detected, Boundary_Range, Split_Part2, Split_Part1, Selected_Points, Point_Set, CT_3D.
 }
@@ -190,6 +192,10 @@ SceneObjects TMyGL::Current_Scene() const {
     scene.Point_Set = &Point_Set;
     scene.Selected_Points = &Selected_Points;
     scene.Volume = &Volume;
+    scene.Split_Part1 = &Split_Part1;
+    scene.Split_Part2 = &Split_Part2;
+    scene.Facet_List = Facet_List;
+    scene.Boundary_Range = &Boundary_Range;
     return scene;
 }
 
@@ -234,6 +240,10 @@ void TMyGL::Free_All_Object() {
     // Point_Set, Split_Part1, Split_Part2, SFMData and Boundary_Range, then Facet_List.
     Volume.Free();
     Point_Set.Clear();
+    ClearFacets(Split_Part1);
+    ClearFacets(Split_Part2);
+    Boundary_Range.Release();
+    Free_Facet_List(Facet_List);
     View.ResetSceneBounds();
     // Then the contents of ArrayMap and RMSSPHERE. Selected_Points and Boundary_Detected stay.
     Set_Panel_Text(0, Cost_Text(kFreeAllCost, Millisecond_Clock() - t0));

@@ -10,6 +10,8 @@
 //   MainSave.cpp       the save dialog and Save_MenuClick's dispatch
 //   MainPoints.cpp     New File, the vertex transfer, opening and saving point files
 //   MainHull.cpp       Quick Hull Best, the inertia box and the hull benchmarks
+//   MainFacet.cpp      boundaries, Transfer, line-segment imports, the split and screenshot saves
+//   MainGrab.cpp       the picture of the GL area (screenshots, clipboard, captured frames)
 //   MainProcessing.cpp smoothing, reversal, statistics, reduction, attraction, the smoothing batch
 // Invariants: Main_Objects and Aux_Objects are owned lists, newest first, and nothing keeps one of
 // their meshes beyond a command; every command runs to completion on the GUI thread; a frame only
@@ -24,6 +26,9 @@
 #include <optional>
 
 #include "app/Report.h"
+#include "facet/BoundaryLoop.h"
+#include "facet/TriOb.h"
+#include "geometry/RgbImage.h"
 #include "pointset/HullBenchmark.h"
 #include "pointset/PointList.h"
 #include "render/DisplayOptions.h"
@@ -84,9 +89,16 @@ public:
     CT_3D Volume;                // the CT volume and its voxel list
     POINT_LIST Point_Set;        // the point files, New File and the vertex transfer fill it
     POINT_LIST Selected_Points;  // points moved out of Point_Set by a selection
+    // The two parts of a transfer (Split_Part1's sentinel keeps the cut records), the stretch of
+    // the rim a transfer cuts along, and the whole rim (last point = first).
+    TriOb Split_Part1;
+    TriOb Split_Part2;
+    BOUNDARY_LOOP Boundary_Range;
+    BOUNDARY_LOOP Boundary_Detected;
     UniOb* Main_Objects = nullptr;
     UniOb* Aux_Objects = nullptr;
-    // Facet_List (loose facets) and Scan_First / Scan_Current (laser scans) join here.
+    TRI_FACET* Facet_List = nullptr;  // loose facets of imported line segments, newest first
+    // Scan_First / Scan_Current (laser scans) join here.
 
     // 64 x 64 texels of R, G, B, A; texel (i, j) at byte (i * 64 + j) * 4.
     static constexpr int kTileSide = 64;
@@ -124,6 +136,9 @@ public:
     // Text painted over the view until the next frame, at (x, y) of the window's client area.
     void Write_Canvas_Text(int x, int y, const QString& text);
     QString Last_Canvas_Text() const { return lastCanvasText_; }
+    // The picture of the GL area as the user sees it: a visible Inspector is hidden, the view
+    // redrawn and read back, the Inspector shown again. Empty when the view has no context.
+    RgbImage Grab_GL_Area();
 
     // ---- Lifetime and data --------------------------------------------------------------------
     void Free_All_Object();
@@ -177,6 +192,11 @@ public:
     // The largest cloud of "Convex Routine" (ten million); tests make it small.
     unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
     void FormDblClick(const QPoint& globalPos);
+    void Detectboundary1Click();
+    void Refineboundary1Click();
+    void Transfer1Click();
+    void ToolButton15Click();
+    void LineSegment1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -211,6 +231,12 @@ private:
     std::optional<OpenChoice> runOpenDialog(int filterIndex, bool multiSelect);
 
     bool applyMeshFormation();
+
+    // Boundaries, line segments and the facet saves.
+    bool copyBoundaryRange();
+    void importLineSegments(const QStringList& files);
+    void saveScreenshot(int entry, const QString& name, QString& problem);
+    void saveSplit(const QString& name, QString& problem);
 
     // Saving.
     void installSaveSeams();

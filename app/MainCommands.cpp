@@ -104,9 +104,9 @@ void TMyGL::buildMenus() {
     addCommand(modify, "Trianglesreduction1", "Triangles reduction", nullptr);
     addCommand(modify, "Convexhull1", "Convex hull", nullptr);
     addCommand(modify, "Minboundingbox1", "Min. bounding box", nullptr);
-    addCommand(modify, "Detectboundary1", "Detect boundary", nullptr, kLater);
-    addCommand(modify, "Refineboundary1", "Refine boundary", nullptr, kLater);
-    addCommand(modify, "Transfer1", "Transfer", nullptr, kLater);
+    addCommand(modify, "Detectboundary1", "Detect boundary", &TMyGL::Detectboundary1Click);
+    addCommand(modify, "Refineboundary1", "Refine boundary", &TMyGL::Refineboundary1Click);
+    addCommand(modify, "Transfer1", "Transfer", &TMyGL::Transfer1Click);
     addCommand(modify, "TempTest1", "Temp Test", &TMyGL::TempTest1Click);
 
     QMenu* option = MainMenu1->addMenu(QStringLiteral("Option"));
@@ -123,7 +123,7 @@ void TMyGL::buildMenus() {
     import->setObjectName(QStringLiteral("ImportFile1"));
     addCommand(import, "MainObject1", "Main Object", &TMyGL::MainObject1Click);
     addCommand(import, "AuxObject1", "Aux Object", &TMyGL::AuxObject1Click);
-    addCommand(import, "LineSegment1", "Line Segment", nullptr, kLater);
+    addCommand(import, "LineSegment1", "Line Segment", &TMyGL::LineSegment1Click);
     addCommand(import, "Texture1", "Texture", nullptr, kLater);
     addCommand(Menu, "Save_Menu", "Save File", &TMyGL::Save_MenuClick);
     addCommand(Menu, "InportSTL1", "Import STL Model", &TMyGL::InportSTL1Click);
@@ -168,7 +168,8 @@ void TMyGL::buildToolBar() {
         {"ToolButton10", "Model statistics", nullptr, "St", kMeshTile, &TMyGL::ToolButton10Click, true},
         {"ToolButton11", "Triangle reduction", nullptr, "Rd", kMeshTile, &TMyGL::ToolButton11Click, true},
         {"ToolButton13", "Redraw", "view-refresh", "\u21BB", kViewTile, &TMyGL::ToolButton13Click, true},
-        {"ToolButton15", "Smooth the boundary range", nullptr, "Bs", kMeshTile, nullptr, kLater},
+        {"ToolButton15", "Smooth the boundary range", nullptr, "Bs", kMeshTile, &TMyGL::ToolButton15Click,
+         true},
         {"ToolButton17", "Principal-axes box", nullptr, "Bx", kMeshTile, &TMyGL::ToolButton17Click, true},
         {"ToolButton24", "Transfer the vertices to the point set", nullptr, "Tr", kHullTile,
          &TMyGL::ToolButton24Click, true},

@@ -71,8 +71,7 @@ bool TMyGL::applyMeshFormation() {
         return false;
     }
     Coincidence_Tolerance = *tolerance;
-    // Boundary_Range := the stretch Sp_start .. Sp_end of Boundary_Detected joins here with the boundaries.
-    return true;
+    return copyBoundaryRange();
 }
 
 }  // namespace orvex

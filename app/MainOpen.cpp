@@ -107,6 +107,12 @@ void TMyGL::AuxObject1Click() {
 }
 
 void TMyGL::OpenFile_Routine(int kind, int mode) {
+    // Line segments are imported beside what is open: emptying the volume, the point set and the
+    // split parts here would lose what a transfer left, for nothing.
+    if (kind == 5) {
+        importLineSegments({Open_File_Name});
+        return;
+    }
     // The readers of the other kinds arrive with their subsystems; until then nothing is touched.
     const bool pointFile = kind == 6 || kind == 10 || kind == 11;
     if (kind != 3 && kind != 4 && !pointFile) {
@@ -138,11 +144,13 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
 }
 
 // What every open empties before it installs what it read: the scene bounds, the volume, the point
-// set (and the contents of Split_Part1 and Split_Part2 once they exist).
+// set and the contents of Split_Part1 and Split_Part2.
 void TMyGL::clearForNewFile() {
     View.ResetSceneBounds();
     Volume.Free();
     Point_Set.Clear();
+    ClearFacets(Split_Part1);
+    ClearFacets(Split_Part2);
 }
 
 // Mode 0 replaces the main meshes, 1 adds at the head of Main_Objects, 2 adds a grey half-transparent

@@ -29,15 +29,15 @@ struct SaveFilter {
 
 // The save dialog's entries in order; the filter index counts from 1.
 constexpr SaveFilter kSaveFilters[] = {
-    {"Bitmap file", "*.bmp", false},
-    {"JPEG file", "*.jpg", false},
+    {"Bitmap file", "*.bmp", true},
+    {"JPEG file", "*.jpg", true},
     {"Temp", "*.txt", true},
     {"STL Format (simple cube)", "*.stl", true},
     {"STL Format (marching cube)", "*.stl", true},
     {"STL flle", "*.stl", true},
     {"Convex of Point Set ", "*.stl", true},
     {"Rand Point Set", "*.ran", true},
-    {"Split STL", "*.stl", false},
+    {"Split STL", "*.stl", true},
     {"Depart STL to U/L", "*.stl", true},
     {"Depart STL visible O", "*.stl", true},
     {"Point Clouds", "*.xyz", true},
@@ -62,6 +62,9 @@ QStringList Save_Targets(int entry, const QString& name) {
             return {name + QStringLiteral(".upper.stl"), name + QStringLiteral(".lower.stl")};
         case 11:
             return {name + QStringLiteral(".visble.stl"), name + QStringLiteral(".invisble.stl")};
+        case 9:
+            return {name + QStringLiteral("part1"), name + QStringLiteral("part2"),
+                    name + QStringLiteral("spline.lop"), name + QStringLiteral("original.lop")};
         default:
             return {name};
     }
@@ -124,6 +127,13 @@ void TMyGL::Save_MenuClick() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString problem;
     switch (entry) {
+        case 1:
+        case 2:
+            saveScreenshot(entry, name, problem);
+            break;
+        case 9:
+            saveSplit(name, problem);
+            break;
         case 4:
         case 5:
             saveCtSurface(entry, name, problem);

@@ -50,6 +50,40 @@ void Send(GLenum mode, const std::vector<Vec3>& vertices, const std::vector<Vec3
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+// Gathers the vertices (and normals) of one kind of primitive and sends them a chunk at a time, so
+// an object of millions of facets needs scratch memory for one chunk only.
+class Batch {
+public:
+    Batch(GLenum mode, bool normals) : mode_(mode), normals_(normals) {
+        vertices_.reserve(kChunkVertices);
+        if (normals_) normalList_.reserve(kChunkVertices);
+    }
+    ~Batch() { Flush(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    void Add(const Vec3& p) {
+        vertices_.push_back(p);
+        // Chunks end on whole primitives: the size is a multiple of 2 and of 3.
+        if (vertices_.size() == kChunkVertices) Flush();
+    }
+    void Add(const Vec3& p, const Vec3& n) {
+        normalList_.push_back(n);
+        Add(p);
+    }
+    void Flush() {
+        Send(mode_, vertices_, normals_ ? &normalList_ : nullptr);
+        vertices_.clear();
+        normalList_.clear();
+    }
+
+private:
+    GLenum mode_;
+    bool normals_;
+    std::vector<Vec3> vertices_;
+    std::vector<Vec3> normalList_;
+};
+
 Vec3 Record_Point(const VEC_LIST* r) {
     return {r->values[0], r->values[1], r->values[2]};
 }
@@ -153,16 +187,14 @@ void DrawSegments(const TRI_FACET& facet, const Vec3* direction, int width, cons
 void DrawShaded(const TriOb& object) {
     if (object.IsEmpty()) return;
     glColor4fv(object.Color);
-    std::vector<Vec3> corners, normals;
     bool anySegments = false;
-    for (const TRI_FACET* f = object.Head.Next; f; f = f->Next) {
-        for (const Vec3* c : {&f->Corner0, &f->Corner1, &f->Corner2}) {
-            corners.push_back(*c);
-            normals.push_back(f->Normal);
+    {
+        Batch triangles(GL_TRIANGLES, true);
+        for (const TRI_FACET* f = object.Head.Next; f; f = f->Next) {
+            for (const Vec3* c : {&f->Corner0, &f->Corner1, &f->Corner2}) triangles.Add(*c, f->Normal);
+            anySegments = anySegments || f->Segments;
         }
-        anySegments = anySegments || f->Segments;
     }
-    Send(GL_TRIANGLES, corners, &normals);
     if (!anySegments) return;
     glLineWidth(5.0f);
     glColor3f(1.0f, 0.0f, 0.0f);
@@ -180,16 +212,18 @@ void DrawWire(const TriOb& object, int width) {
     glPointSize(float(width));
     glLineWidth(float(width));
     glColor4fv(object.Color);
-    std::vector<Vec3> lines, points;
-    for (const TRI_FACET* f = object.Head.Next; f; f = f->Next) {
-        const Vec3* c[3] = {&f->Corner0, &f->Corner1, &f->Corner2};
-        for (int k = 0; k < 3; ++k) {
-            lines.push_back(*c[k]);
-            lines.push_back(*c[(k + 1) % 3]);
+    std::vector<Vec3> points;
+    {
+        Batch lines(GL_LINES, false);
+        for (const TRI_FACET* f = object.Head.Next; f; f = f->Next) {
+            const Vec3* c[3] = {&f->Corner0, &f->Corner1, &f->Corner2};
+            for (int k = 0; k < 3; ++k) {
+                lines.Add(*c[k]);
+                lines.Add(*c[(k + 1) % 3]);
+            }
+            for (const VEC_LIST* r = f->Segments; r; r = r->next) points.push_back(Record_Point(r));
         }
-        for (const VEC_LIST* r = f->Segments; r; r = r->next) points.push_back(Record_Point(r));
     }
-    Send(GL_LINES, lines);
     if (!points.empty()) {
         glColor3f(1.0f, 0.0f, 0.0f);
         glPointSize(5.0f);
