@@ -48,6 +48,11 @@ bool Is_Ct_File(const std::string& path) {
     return extension == ".ct" || extension == ".CT";
 }
 
+bool Is_Lop_File(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension == ".lop" || extension == ".LOP";
+}
+
 void Print_Range(const char* name, const std::vector<float>& values) {
     if (values.empty()) return;
     float low = values[0], high = values[0];
@@ -135,8 +140,9 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         "info",
         "Read an STL file (binary or text) and print facets, points, area, volume, load time, box, "
         "boundary vertices and curvature ranges; optionally write the mesh outputs. For a CT volume (.ct): "
-        "its sizes, value range and the voxels above the threshold");
-    info->add_option("file", options->input, "STL file, or CT volume (.ct)")->required();
+        "its sizes, value range and the voxels above the threshold. For line segments (.lop): records, segments "
+        "and bounds");
+    info->add_option("file", options->input, "STL file, CT volume (.ct) or line segments (.lop)")->required();
     info->add_option("--threshold", options->threshold,
                      "CT volumes: count the samples above it (default 1200)");
     info->add_option("--tolerance", options->tolerance,
@@ -157,8 +163,9 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
     info->add_option("--c-arrays", options->cArrays, "Write the C-array dump");
     info->add_option("--histograms", options->histograms, "Write the edge, area and curvature histograms");
     info->callback([options, &state] {
-        state.exitCode =
-            Is_Ct_File(options->input) ? Run_Ct_Info(options->input, options->threshold) : Run_Info(*options);
+        state.exitCode = Is_Ct_File(options->input)    ? Run_Ct_Info(options->input, options->threshold)
+                         : Is_Lop_File(options->input) ? Run_Lop_Info(options->input)
+                                                       : Run_Info(*options);
     });
 }
 

@@ -37,5 +37,11 @@ void Add_Sensor_Commands(CLI::App& app, RunState& state);
 void Add_Smooth_Command(CLI::App& app, RunState& state);
 // What orvex info prints for a .ct file; the exit code (CmdCt.cpp).
 int Run_Ct_Info(const std::string& path, int threshold);
+// orvex rim FILE.stl: rims, the detected loop and a range of it, written as LOP (CmdRim.cpp).
+void Add_Rim_Command(CLI::App& app, RunState& state);
+// What orvex info prints for a .lop file: records, segments, bounds; the exit code (CmdRim.cpp).
+int Run_Lop_Info(const std::string& path);
+// orvex bench facet: rim detection, and the cutting cases (CmdBenchFacet.cpp).
+void Add_Bench_Facet_Command(CLI::App& app, RunState& state);
 
 }  // namespace orvex::cli
