@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "AppTestSupport.h"
+#include "app/FileListWalk.h"
 #include "ui/FileBrowser.h"
 #include "ui/GeneralFormat.h"
 
@@ -227,6 +228,30 @@ private slots:
                  qPrintable(app.messages[0]));
         QVERIFY2(kCostText.match(app.window().Panel_Text(0)).hasMatch(),
                  qPrintable(app.window().Panel_Text(0)));
+    }
+
+    void walkStopsWhereTheVisitSaysAndShowsHowFar() {
+        AppHarness app;
+        for (const char* name : {"a.stl", "b.tgl", "c.xyz", "d.ran"}) writeBoxStl(app.path(name), {1, 1, 1});
+        app.inspector().FileListBox->SetDirectory(app.path(""));
+        QCOMPARE(app.inspector().FileListBox->count(), 4);
+        app.inspector().hide();
+        // Each visit sees its entry selected.
+        QStringList seen;
+        const int visited =
+            orvex::Walk_File_List(app.window(), {}, [&](const QString& path, int index, int count) {
+                seen << QStringLiteral("%1 %2/%3 %4")
+                            .arg(QFileInfo(path).fileName())
+                            .arg(index)
+                            .arg(count)
+                            .arg(app.inspector().FileListBox->currentRow());
+                return index < 2;
+            });
+        QCOMPARE(visited, 3);
+        QCOMPARE(seen, (QStringList{"a.stl 0/4 0", "b.tgl 1/4 1", "c.xyz 2/4 2"}));
+        QCOMPARE(app.window().windowTitle(), QString("75 % completed"));
+        QCOMPARE(app.inspector().FileListBox->currentRow(), 3);
+        QVERIFY(!app.inspector().isVisible());  // a hidden Inspector stays hidden
     }
 
     void batchWithANonNumberTouchesNoFile() {
