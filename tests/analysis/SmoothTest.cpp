@@ -91,6 +91,29 @@ TEST_F(LiftedGrid, HalfFactorWeighsTheVertexByItsAreaAgainstTheRing) {
     EXPECT_NEAR(mesh.Vertex_Pos[kCentre].x, 2.0f, 1e-6f);
 }
 
+TEST_F(LiftedGrid, GaussEdgeKeepsFlatConcaveVertices) {
+    // K = kMax kMin = 5e-7, below 1e-6: "Gaussian" pulls the vertex by 1 - exp(-K), a little;
+    // "Gauss+Edge" keeps it where the mean curvature sum is below -2e-6, and pulls it otherwise.
+    auto smoothed = [&](float kMax, float kMin, int method) {
+        UniOb grid;
+        test::Make_Grid(grid, 4);
+        grid.Vertex_Pos[kCentre].z = 1.0f;
+        test::Finish_Mesh(grid);
+        std::fill(grid.Curvature_Max.begin(), grid.Curvature_Max.end(), 0.0f);
+        std::fill(grid.Curvature_Min.begin(), grid.Curvature_Min.end(), 0.0f);
+        grid.Curvature_Max[kCentre] = kMax;
+        grid.Curvature_Min[kCentre] = kMin;
+        EXPECT_EQ(FairSmooth(grid, 0.5f, true, method), 0);  // no load volume: no restoration
+        return grid.Vertex_Pos[kCentre].z;
+    };
+    EXPECT_LT(smoothed(-1e-4f, -5e-3f, Smooth_Gaussian), 1.0f);
+    EXPECT_EQ(smoothed(-1e-4f, -5e-3f, Smooth_Gauss_Edge), 1.0f);
+    EXPECT_LT(smoothed(1e-4f, 5e-3f, Smooth_Gauss_Edge), 1.0f);
+    EXPECT_EQ(smoothed(1e-4f, 5e-3f, Smooth_Gauss_Edge), smoothed(1e-4f, 5e-3f, Smooth_Gaussian));
+    // Strong curvature pulls it most of the way: a = exp(-1).
+    EXPECT_LT(smoothed(1.0f, -1.0f, Smooth_Gauss_Edge), 0.5f);
+}
+
 TEST(AreaSmooth, BoundaryAndNextToBoundaryNeverMove) {
     UniOb mesh;
     test::Make_Grid(mesh, 8);
