@@ -221,7 +221,7 @@ Status ReadLOP(TRI_FACET& facet, const std::string& path, LopReadReport* report)
                 ++r.records;
                 continue;
             }
-            problem = "not six comma-separated numbers";
+            problem = "not six comma-separated finite numbers";
         }
         r.badLine = lineNumber;
         break;

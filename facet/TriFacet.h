@@ -62,8 +62,8 @@ struct LopReadReport {
 // Not ok (with file and line named) for an unreadable file, a bad line or an odd count.
 Status ReadLOP(TRI_FACET& facet, const std::string& path, LopReadReport* report = nullptr);
 
-// Writes Segments in list order to name + ".lop", "%f" each number. An empty list writes no
-// file and says so (not ok).
+// Writes Segments (records of six floats) in list order to name + ".lop", "%f" each number. An empty list
+// writes no file and says so (not ok).
 Status WriteLOP(const TRI_FACET& facet, const std::string& name);
 
 }  // namespace orvex
