@@ -120,12 +120,21 @@ int Run_Sensor_Sim(const SimulatorOptions& options) {
         std::fprintf(stderr, "orvex sensor-sim: unknown fault '%s'\n", options.fault.c_str());
         return 1;
     }
-    // Blocked before the simulator's thread exists, so only sigwait below sees them.
+    // Blocked before the simulator's thread exists, so only sigwait below sees them. A shell script
+    // starts background commands with SIGINT ignored, and an ignored signal never reaches sigwait:
+    // Ctrl+C and kill -INT are meant to end this one. A hang-up stays ignored under nohup.
+    struct sigaction action {};
+    action.sa_handler = On_Interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     SensorSimulator simulator(settings);

@@ -35,7 +35,8 @@ protected:
     }
 
     // Starts orvex sensor-sim --link LINK with `extra` arguments, its output going to a file.
-    bool StartSimulator(const std::vector<std::string>& extra = {}) {
+    // With `asFromAScript`, SIGINT comes ignored, as a shell script starts background commands.
+    bool StartSimulator(const std::vector<std::string>& extra = {}, bool asFromAScript = false) {
         std::vector<std::string> words{std::string(ORVEX_BIN_DIR) + "/orvex", "sensor-sim", "--link", link_};
         words.insert(words.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
@@ -45,7 +46,12 @@ protected:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        if (asFromAScript) sigaction(SIGINT, &ignore, &previous);
         const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        if (asFromAScript) sigaction(SIGINT, &previous, nullptr);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             pid_ = -1;
@@ -63,13 +69,21 @@ protected:
         }
         return false;
     }
-    // Sends `signal` and returns the exit code (-1 when it did not exit by itself).
+    // Sends `signal` and returns the exit code; -1 when it did not end by itself within five seconds.
     int Stop(int signal) {
         ::kill(pid_, signal);
         int status = 0;
-        ::waitpid(pid_, &status, 0);
+        bool ended = false;
+        for (int k = 0; k < 500 && !ended; ++k) {
+            ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!ended) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string SimulatorOutput() const {
         std::ifstream in(output_);
@@ -92,7 +106,7 @@ int Count(const std::string& text, const std::string& piece) {
 }
 
 TEST_F(SensorCli, ReadsTheSimulatorThroughItsLinkUntilCtrlC) {
-    ASSERT_TRUE(StartSimulator()) << SimulatorOutput();
+    ASSERT_TRUE(StartSimulator({}, true)) << SimulatorOutput();
     const Outcome run = Orvex("sensor --port " + link_ + " --count 20");
     ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("trying to open port: " + link_ +
