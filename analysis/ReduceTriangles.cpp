@@ -1,7 +1,10 @@
 #include "analysis/ReduceTriangles.h"
 
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -14,68 +17,116 @@ namespace orvex {
 
 namespace {
 
+// Allocator of the working arrays: big ones come straight from the kernel with a request for
+// huge pages, as the random visiting order would otherwise miss the TLB on nearly every access.
+template <class T>
+struct HugePageAllocator {
+    using value_type = T;
+    static constexpr std::size_t kBig = std::size_t(4) << 20;
+
+    HugePageAllocator() = default;
+    template <class U>
+    HugePageAllocator(const HugePageAllocator<U>&) {}
+    T* allocate(std::size_t n) {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < kBig) return static_cast<T*>(::operator new(bytes));
+        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) throw std::bad_alloc();
+        madvise(memory, bytes, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* p, std::size_t n) {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < kBig)
+            ::operator delete(p);
+        else
+            munmap(p, bytes);
+    }
+    template <class U>
+    bool operator==(const HugePageAllocator<U>&) const {
+        return true;
+    }
+};
+template <class T>
+using WorkArray = std::vector<T, HugePageAllocator<T>>;
+
+// Working records, packed so that a vertex or a face is one fetch: the run visits vertices in
+// random order and is bound by memory latency, not arithmetic.
+struct FaceRec {
+    FaceIndex c;
+    float area;
+    Vec3 normal;
+    float pad;
+};
+struct VertexRec {
+    Vec3 pos;
+    Vec3 normal;
+    std::uint32_t stamp;
+    std::uint32_t pad;
+};
+static_assert(sizeof(FaceRec) == 32 && sizeof(VertexRec) == 32);
+
 // Incident-face lists of all vertices in one pool. A list that outgrows its block moves to the
 // end of the pool, so a vertex that gathers faces costs amortised constant time per face and no
 // vertex owns an allocation.
 class FaceLists {
 public:
-    void Build(const FaceIndex* face, unsigned V, unsigned F) {
-        offset_.assign(V + 1, 0);
+    void Build(const FaceRec* face, unsigned V, unsigned F) {
+        head_.assign(V, Head{});
         for (unsigned f = 0; f < F; ++f)
-            for (int j = 0; j < 3; ++j) ++offset_[face[f][j] + 1];
-        for (unsigned v = 0; v < V; ++v) offset_[v + 1] += offset_[v];
-        size_.assign(V, 0);
-        capacity_.resize(V);
-        for (unsigned v = 0; v < V; ++v)
-            capacity_[v] = static_cast<std::uint32_t>(offset_[v + 1] - offset_[v]);
-        pool_.reserve(offset_[V] + offset_[V] / 4);
-        pool_.resize(offset_[V]);
-        offset_.pop_back();
+            for (int j = 0; j < 3; ++j) ++head_[face[f].c[j]].capacity;
+        std::uint64_t total = 0;
+        for (Head& h : head_) {
+            h.offset = total;
+            total += h.capacity;
+        }
+        pool_.reserve(total + total / 4);
+        pool_.resize(total);
         for (unsigned f = 0; f < F; ++f)
             for (int j = 0; j < 3; ++j) {
-                const int v = face[f][j];
-                pool_[offset_[v] + size_[v]++] = f;
+                Head& h = head_[face[f].c[j]];
+                pool_[h.offset + h.size++] = f;
             }
     }
-    std::uint32_t Size(int v) const { return size_[v]; }
-    std::uint32_t At(int v, std::uint32_t i) const { return pool_[offset_[v] + i]; }
-    const std::uint32_t* Begin(int v) const { return pool_.data() + offset_[v]; }
-    const std::uint32_t* End(int v) const { return pool_.data() + offset_[v] + size_[v]; }
+    std::uint32_t Size(int v) const { return head_[v].size; }
+    std::uint32_t At(int v, std::uint32_t i) const { return pool_[head_[v].offset + i]; }
+    const std::uint32_t* Begin(int v) const { return pool_.data() + head_[v].offset; }
+    const std::uint32_t* End(int v) const { return pool_.data() + head_[v].offset + head_[v].size; }
 
     void Append(int v, std::uint32_t f) {
-        if (size_[v] == capacity_[v]) {
-            const std::uint32_t grown = capacity_[v] < 4 ? 8 : 2 * capacity_[v];
+        Head& h = head_[v];
+        if (h.size == h.capacity) {
+            const std::uint32_t grown = h.capacity < 4 ? 8 : 2 * h.capacity;
             const std::size_t moved = pool_.size();
             pool_.resize(moved + grown);
-            std::copy(pool_.begin() + offset_[v], pool_.begin() + offset_[v] + size_[v],
-                      pool_.begin() + moved);
-            offset_[v] = moved;
-            capacity_[v] = grown;
+            std::copy(pool_.begin() + h.offset, pool_.begin() + h.offset + h.size, pool_.begin() + moved);
+            h.offset = moved;
+            h.capacity = grown;
         }
-        pool_[offset_[v] + size_[v]++] = f;
+        pool_[h.offset + h.size++] = f;
     }
     // Removes the first occurrence, keeping the order of the rest.
     void Erase(int v, std::uint32_t f) {
-        std::uint32_t* p = pool_.data() + offset_[v];
-        const std::uint32_t n = size_[v];
-        for (std::uint32_t i = 0; i < n; ++i) {
+        Head& h = head_[v];
+        std::uint32_t* p = pool_.data() + h.offset;
+        for (std::uint32_t i = 0; i < h.size; ++i) {
             if (p[i] != f) continue;
-            for (std::uint32_t k = i + 1; k < n; ++k) p[k - 1] = p[k];
-            --size_[v];
+            for (std::uint32_t k = i + 1; k < h.size; ++k) p[k - 1] = p[k];
+            --h.size;
             return;
         }
     }
-    void Clear(int v) { size_[v] = 0; }
-    void Prefetch_Header(int v) const {
-        __builtin_prefetch(&offset_[v]);
-        __builtin_prefetch(&size_[v]);
-    }
+    void Clear(int v) { head_[v].size = 0; }
+    void Prefetch_Head(int v) const { __builtin_prefetch(&head_[v]); }
 
 private:
-    std::vector<std::uint32_t> pool_;
-    std::vector<std::size_t> offset_;
-    std::vector<std::uint32_t> size_;
-    std::vector<std::uint32_t> capacity_;
+    struct Head {
+        std::uint64_t offset = 0;
+        std::uint32_t size = 0;
+        std::uint32_t capacity = 0;
+    };
+    WorkArray<std::uint32_t> pool_;
+    WorkArray<Head> head_;
 };
 
 int Corner_Of(const FaceIndex& t, int s) {
@@ -90,31 +141,31 @@ int Before(const FaceIndex& t, int s) {
 
 // A closed fan around s has every ring neighbour once after s and once before it, so the index
 // sums cancel; two fans meeting at s cancel too, which the ring walk catches.
-bool Closed_Fan(const FaceIndex* face, const FaceLists& lists, int s) {
+bool Closed_Fan(const FaceRec* face, const FaceLists& lists, int s) {
     std::int64_t sum = 0;
     for (const std::uint32_t* f = lists.Begin(s); f != lists.End(s); ++f)
-        sum += std::int64_t(After(face[*f], s)) - Before(face[*f], s);
+        sum += std::int64_t(After(face[*f].c, s)) - Before(face[*f].c, s);
     return sum == 0;
 }
 
 class Reducer {
 public:
-    Reducer(UniOb& mesh, float t)
-        : mesh_(mesh),
-          t_(t),
-          V_(mesh.Vertex_Count),
-          F_(mesh.Face_Count),
-          face_(mesh.Face_Index.data()),
-          faceNormal_(mesh.Face_Normal.data()),
-          pos_(mesh.Vertex_Pos.data()),
-          vertexNormal_(mesh.Vertex_Normal.data()) {
-        area_.resize(F_);
-        for (unsigned f = 0; f < F_; ++f)
-            area_[f] = Triangle_Area(pos_[face_[f][0]], pos_[face_[f][1]], pos_[face_[f][2]]);
+    Reducer(UniOb& mesh, float t) : mesh_(mesh), t_(t), V_(mesh.Vertex_Count), F_(mesh.Face_Count) {
+        const Vec3* pos = mesh.Vertex_Pos.data();
+        faces_.resize(F_);
+        for (unsigned f = 0; f < F_; ++f) {
+            const FaceIndex& c = mesh.Face_Index[f];
+            faces_[f] = {c, Triangle_Area(pos[c[0]], pos[c[1]], pos[c[2]]), mesh.Face_Normal[f], 0.0f};
+        }
+        verts_.resize(V_);
+        for (unsigned v = 0; v < V_; ++v) verts_[v] = {pos[v], mesh.Vertex_Normal[v], 0u, 0u};
+        // The records hold everything the run needs of the faces; the rebuild makes them anew.
+        mesh.FreeFaces();
+        face_ = faces_.data();
+        vert_ = verts_.data();
         lists_.Build(face_, V_, F_);
         vertexLive_.assign(V_, 1);
         faceLive_.assign(F_, 1);
-        stamp_.assign(V_, 0);
     }
 
     unsigned Phase1(Progress* progress, bool& cancelled) {
@@ -122,7 +173,7 @@ public:
         // uniform and constant-time. The whole order is drawn first, so the loop can fetch the
         // data of the vertices a few steps ahead: in random order nearly every access misses
         // the cache otherwise.
-        std::vector<std::uint32_t> order(V_);
+        WorkArray<std::uint32_t> order(V_);
         std::iota(order.begin(), order.end(), 0u);
         for (std::uint32_t left = V_; left > 0; --left) {
             const std::uint32_t k = Random_Below(left);
@@ -153,32 +204,26 @@ public:
     void Rebuild();
 
 private:
-    // Four stages, each reading what the one before brought in: the vertex's list header and
-    // normal, its face list, its faces, and the corners' positions and stamps.
-    void Prefetch(const std::vector<std::uint32_t>& order, std::uint32_t i) const {
-        constexpr std::uint32_t kHeader = 32, kList = 16, kFaces = 8, kCorners = 4;
+    // Four stages, each reading what the one before brought in: the vertex's list head and
+    // record, its face list, its faces, and their corners.
+    void Prefetch(const WorkArray<std::uint32_t>& order, std::uint32_t i) const {
+        constexpr std::uint32_t kHead = 32, kList = 16, kFaces = 8, kCorners = 4;
         auto at = [&](std::uint32_t ahead) { return static_cast<int>(order[V_ - 1 - (i + ahead)]); };
-        if (i + kHeader < V_) {
-            const int v = at(kHeader);
-            lists_.Prefetch_Header(v);
-            __builtin_prefetch(&vertexNormal_[v]);
+        if (i + kHead < V_) {
+            const int v = at(kHead);
+            lists_.Prefetch_Head(v);
+            __builtin_prefetch(&vert_[v]);
         }
         if (i + kList < V_) __builtin_prefetch(lists_.Begin(at(kList)));
         if (i + kFaces < V_) {
             const int v = at(kFaces);
-            for (const std::uint32_t* f = lists_.Begin(v); f != lists_.End(v); ++f) {
+            for (const std::uint32_t* f = lists_.Begin(v); f != lists_.End(v); ++f)
                 __builtin_prefetch(&face_[*f]);
-                __builtin_prefetch(&faceNormal_[*f]);
-                __builtin_prefetch(&area_[*f]);
-            }
         }
         if (i + kCorners < V_) {
             const int v = at(kCorners);
             for (const std::uint32_t* f = lists_.Begin(v); f != lists_.End(v); ++f)
-                for (int j = 0; j < 3; ++j) {
-                    __builtin_prefetch(&pos_[face_[*f][j]]);
-                    __builtin_prefetch(&stamp_[face_[*f][j]]);
-                }
+                for (int j = 0; j < 3; ++j) __builtin_prefetch(&vert_[face_[*f].c[j]]);
         }
     }
 
@@ -190,14 +235,12 @@ private:
     UniOb& mesh_;
     float t_;
     unsigned V_, F_;
-    FaceIndex* face_;
-    Vec3* faceNormal_;
-    const Vec3* pos_;
-    const Vec3* vertexNormal_;
-    std::vector<float> area_;
+    WorkArray<FaceRec> faces_;
+    WorkArray<VertexRec> verts_;
+    FaceRec* face_ = nullptr;
+    VertexRec* vert_ = nullptr;
     FaceLists lists_;
     std::vector<unsigned char> vertexLive_, faceLive_;
-    std::vector<std::uint32_t> stamp_;
     std::uint32_t stampNow_ = 0;
     std::vector<int> ring_;
 };
@@ -207,7 +250,7 @@ bool Reducer::Has_Other_Face(int a, int b, int c, std::uint32_t skip0, std::uint
                              std::uint32_t skip2) const {
     for (const std::uint32_t* f = lists_.Begin(a); f != lists_.End(a); ++f) {
         if (*f == skip0 || *f == skip1 || *f == skip2) continue;
-        const FaceIndex& t = face_[*f];
+        const FaceIndex& t = face_[*f].c;
         const bool hasB = t[0] == b || t[1] == b || t[2] == b;
         const bool hasC = t[0] == c || t[1] == c || t[2] == c;
         if (hasB && hasC) return true;
@@ -219,22 +262,23 @@ bool Reducer::Collapse(int s) {
     const std::uint32_t n = lists_.Size(s);
     if (n == 0) return false;
     if (!Closed_Fan(face_, lists_, s)) return false;
-    const Vec3& normal = vertexNormal_[s];
+    const Vec3& normal = vert_[s].normal;
     for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
-        if (Point_Distance(normal, faceNormal_[*f]) > t_) return false;
+        if (Point_Distance(normal, face_[*f].normal) > t_) return false;
 
     // Target: the nearer of the other two corners of the smallest face.
     std::uint32_t smallest = lists_.At(s, 0);
     for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
-        if (area_[*f] < area_[smallest]) smallest = *f;
-    const int c1 = After(face_[smallest], s), c2 = Before(face_[smallest], s);
-    const int P = Point_Distance(pos_[s], pos_[c2]) < Point_Distance(pos_[s], pos_[c1]) ? c2 : c1;
+        if (face_[*f].area < face_[smallest].area) smallest = *f;
+    const int c1 = After(face_[smallest].c, s), c2 = Before(face_[smallest].c, s);
+    const int P =
+        Point_Distance(vert_[s].pos, vert_[c2].pos) < Point_Distance(vert_[s].pos, vert_[c1].pos) ? c2 : c1;
 
     // q holds s->P with third corner Q, S holds P->s with third corner R.
     std::uint32_t q = UINT32_MAX, S = UINT32_MAX;
     int Q = -1, R = -1;
     for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f) {
-        const FaceIndex& t = face_[*f];
+        const FaceIndex& t = face_[*f].c;
         if (q == UINT32_MAX && After(t, s) == P) q = *f, Q = Before(t, s);
         if (S == UINT32_MAX && Before(t, s) == P) S = *f, R = After(t, s);
     }
@@ -243,13 +287,13 @@ bool Reducer::Collapse(int s) {
     // Ordered ring: scans append every face continuing the ring until it is long enough; a scan
     // that appends nothing means s is not one fan (two cones meeting), and s stays.
     ring_.clear();
-    const FaceIndex& first = face_[lists_.At(s, 0)];
+    const FaceIndex& first = face_[lists_.At(s, 0)].c;
     ring_.push_back(After(first, s));
     ring_.push_back(Before(first, s));
     while (ring_.size() < n) {
         bool appended = false;
         for (std::uint32_t i = 1; i < n; ++i) {
-            const FaceIndex& t = face_[lists_.At(s, i)];
+            const FaceIndex& t = face_[lists_.At(s, i)].c;
             if (After(t, s) == ring_.back()) {
                 ring_.push_back(Before(t, s));
                 appended = true;
@@ -265,19 +309,19 @@ bool Reducer::Collapse(int s) {
     if (L != n) return false;
     ++stampNow_;
     for (const int v : ring_) {
-        if (stamp_[v] == stampNow_) return false;
-        stamp_[v] = stampNow_;
+        if (vert_[v].stamp == stampNow_) return false;
+        vert_[v].stamp = stampNow_;
     }
     bool closes = false;
     for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s) && !closes; ++f)
-        closes = After(face_[*f], s) == ring_.back() && Before(face_[*f], s) == ring_.front();
+        closes = After(face_[*f].c, s) == ring_.back() && Before(face_[*f].c, s) == ring_.front();
     if (!closes) return false;
 
     // Convexity against the vertex normal.
     for (std::size_t h = 0; h < L; ++h) {
-        const Vec3& a = pos_[ring_[h]];
-        const Vec3& b = pos_[ring_[(h + 1) % L]];
-        const Vec3& c = pos_[ring_[(h + 2) % L]];
+        const Vec3& a = vert_[ring_[h]].pos;
+        const Vec3& b = vert_[ring_[(h + 1) % L]].pos;
+        const Vec3& c = vert_[ring_[(h + 2) % L]].pos;
         const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
         const double e2[3] = {double(c.x) - b.x, double(c.y) - b.y, double(c.z) - b.z};
         const double turn = (e1[1] * e2[2] - e1[2] * e2[1]) * normal.x +
@@ -291,8 +335,8 @@ bool Reducer::Collapse(int s) {
     // stamped above.
     for (const std::uint32_t* f = lists_.Begin(P); f != lists_.End(P); ++f)
         for (int j = 0; j < 3; ++j) {
-            const int c = face_[*f][j];
-            if (c != s && c != P && c != Q && c != R && stamp_[c] == stampNow_) return false;
+            const int c = face_[*f].c[j];
+            if (c != s && c != P && c != Q && c != R && vert_[c].stamp == stampNow_) return false;
         }
     // Three faces around s leave (P, Q, R); a face on those corners already (a flat tetrahedron)
     // would be doubled.
@@ -307,10 +351,10 @@ bool Reducer::Collapse(int s) {
     // Appending to P may move the pool, so s's list is read by position.
     for (std::uint32_t i = 0; i < lists_.Size(s); ++i) {
         const std::uint32_t f = lists_.At(s, i);
-        FaceIndex& t = face_[f];
+        FaceIndex& t = face_[f].c;
         t[Corner_Of(t, s)] = P;
-        Facet_Normal(faceNormal_[f], pos_[t[0]], pos_[t[1]], pos_[t[2]]);
-        area_[f] = Triangle_Area(pos_[t[0]], pos_[t[1]], pos_[t[2]]);
+        Facet_Normal(face_[f].normal, vert_[t[0]].pos, vert_[t[1]].pos, vert_[t[2]].pos);
+        face_[f].area = Triangle_Area(vert_[t[0]].pos, vert_[t[1]].pos, vert_[t[2]].pos);
         lists_.Append(P, f);
     }
     vertexLive_[s] = 0;
@@ -321,32 +365,32 @@ bool Reducer::Collapse(int s) {
 
 bool Reducer::Remove_Valence3(int s) {
     if (!Closed_Fan(face_, lists_, s)) return false;
-    const Vec3& normal = vertexNormal_[s];
+    const Vec3& normal = vert_[s].normal;
     for (const std::uint32_t* f = lists_.Begin(s); f != lists_.End(s); ++f)
-        if (!(Dot(faceNormal_[*f], normal) >= 0.9f)) return false;
+        if (!(Dot(face_[*f].normal, normal) >= 0.9f)) return false;
 
     const std::uint32_t f0 = lists_.At(s, 0), f1 = lists_.At(s, 1), f2 = lists_.At(s, 2);
-    const int O = After(face_[f0], s), P = Before(face_[f0], s);
+    const int O = After(face_[f0].c, s), P = Before(face_[f0].c, s);
     int Q = -1;
     bool secondIsPQ = false;
-    if (After(face_[f1], s) == P) {
-        Q = Before(face_[f1], s);
+    if (After(face_[f1].c, s) == P) {
+        Q = Before(face_[f1].c, s);
         secondIsPQ = true;
-    } else if (Before(face_[f1], s) == O) {
-        Q = After(face_[f1], s);
+    } else if (Before(face_[f1].c, s) == O) {
+        Q = After(face_[f1].c, s);
     }
     if (Q < 0 || Q == O || Q == P || O == P) return false;
     // The third face must close the fan, or removing s would open a hole.
     const int thirdFrom = secondIsPQ ? Q : P, thirdTo = secondIsPQ ? O : Q;
-    if (After(face_[f2], s) != thirdFrom || Before(face_[f2], s) != thirdTo) return false;
+    if (After(face_[f2].c, s) != thirdFrom || Before(face_[f2].c, s) != thirdTo) return false;
     if (Has_Other_Face(O, P, Q, f0, f1, f2)) return false;
 
     for (const std::uint32_t f : {f1, f2})
         for (int j = 0; j < 3; ++j)
-            if (face_[f][j] != s) lists_.Erase(face_[f][j], f);
-    FaceIndex& t = face_[f0];
+            if (face_[f].c[j] != s) lists_.Erase(face_[f].c[j], f);
+    FaceIndex& t = face_[f0].c;
     t[Corner_Of(t, s)] = Q;
-    Facet_Normal(faceNormal_[f0], pos_[t[0]], pos_[t[1]], pos_[t[2]]);
+    Facet_Normal(face_[f0].normal, vert_[t[0]].pos, vert_[t[1]].pos, vert_[t[2]].pos);
     lists_.Append(Q, f0);
     vertexLive_[s] = 0;
     faceLive_[f1] = faceLive_[f2] = 0;
@@ -365,9 +409,10 @@ void Reducer::Rebuild() {
     faces.reserve(F_);
     for (unsigned f = 0; f < F_; ++f)
         if (faceLive_[f])
-            faces.push_back({newIndex[face_[f][0]], newIndex[face_[f][1]], newIndex[face_[f][2]]});
+            faces.push_back({newIndex[face_[f].c[0]], newIndex[face_[f].c[1]], newIndex[face_[f].c[2]]});
     lists_ = FaceLists();
-    area_ = {};
+    faces_ = {};
+    verts_ = {};
 
     std::vector<Vec3> pos = std::move(mesh_.Vertex_Pos);
     std::vector<TexCoord> tex = std::move(mesh_.Tex_Coord);
