@@ -181,6 +181,10 @@ TEST(FacetObject, FillFromMeshesRunsBackwardsAndWriteStlOfThreeFacetsIs234Bytes)
     EXPECT_EQ(record[3], f->Corner0.x);
     EXPECT_EQ(record[11], f->Corner2.z);
 
+    const Status unwritable = WriteSTL(object, folder.File("no/such/three.stl"));
+    EXPECT_FALSE(unwritable);
+    EXPECT_NE(unwritable.message.find("three.stl"), std::string::npos) << unwritable.message;
+
     object.Head.Segments = new VEC_LIST(6);
     ClearFacets(object);
     EXPECT_TRUE(object.IsEmpty());
@@ -216,6 +220,9 @@ TEST(FacetObject, FacetsMoveBetweenListsAndDieOneByOne) {
     EXPECT_EQ(a.FacetCount(), 600u);
     EXPECT_EQ(b.FacetCount(), 600u);
     ClearFacets(a);
+    UniOb empty;
+    FillFromMeshes(b, &empty);
+    EXPECT_TRUE(b.IsEmpty());
     FillFromMeshes(a, &grid);
     EXPECT_EQ(a.FacetCount(), 1800u);
 }
