@@ -52,27 +52,30 @@ template <int W>
     // Two independent sets of sums, so consecutive blocks do not wait on each other's additions.
     F sx[2] = {zero, zero}, sy[2] = {zero, zero}, sz[2] = {zero, zero};
     I count[2] = {I{}, I{}};
-    auto block = [&](std::size_t i, int set) __attribute__((always_inline)) {
+    // Inside the window every vertex passes the z test, so whole blocks there skip it.
+    auto block = [&](std::size_t i, int set, bool testZ) __attribute__((always_inline)) {
         F x, y, z;
         __builtin_memcpy(&x, bx + i, sizeof x);
         __builtin_memcpy(&y, by + i, sizeof y);
         __builtin_memcpy(&z, bz + i, sizeof z);
         const F dx = x - ax, dy = y - ay, dz = z - az;
-        const I inside = (reinterpret_cast<F>(reinterpret_cast<I>(dz) & magnitude) <= reachZ) &
-                         (reinterpret_cast<F>(reinterpret_cast<I>(dy) & magnitude) <= reachXY) &
-                         (reinterpret_cast<F>(reinterpret_cast<I>(dx) & magnitude) <= reachXY) &
-                         (dx * nx + dy * ny + dz * nz > zero);
+        I inside = (reinterpret_cast<F>(reinterpret_cast<I>(dy) & magnitude) <= reachXY) &
+                   (reinterpret_cast<F>(reinterpret_cast<I>(dx) & magnitude) <= reachXY) &
+                   (dx * nx + dy * ny + dz * nz > zero);
+        if (testZ) inside &= reinterpret_cast<F>(reinterpret_cast<I>(dz) & magnitude) <= reachZ;
         count[set] -= inside;
         sx[set] += reinterpret_cast<F>(reinterpret_cast<I>(dx) & inside);
         sy[set] += reinterpret_cast<F>(reinterpret_cast<I>(dy) & inside);
         sz[set] += reinterpret_cast<F>(reinterpret_cast<I>(dz) & inside);
     };
     std::size_t i = lo;
-    for (; i + W < hi; i += 2 * W) {
-        block(i, 0);
-        block(i + W, 1);
+    for (; i + 2 * W <= hi; i += 2 * W) {
+        block(i, 0, false);
+        block(i + W, 1, false);
     }
-    if (i < hi) block(i, 0);
+    // The last blocks run past hi into vertices above the window or the padding.
+    if (i < hi) block(i, 0, true);
+    if (i + W < hi) block(i + W, 1, true);
     Window_Sum sum;
     for (int set = 0; set < 2; ++set)
         for (int j = 0; j < W; ++j)
@@ -146,10 +149,14 @@ std::uint64_t AttractToMesh(UniOb& first, const UniOb& second) {
             Vec3& a = first.Vertex_Pos[v];
             const Vec3 n = first.Vertex_Normal[v];
             if (!std::isfinite(a.z)) continue;
-            // The window is found a little wide; the exact float test in the scan decides.
-            const float slack = 1.0f + 1e-5f * std::fabs(a.z);
-            const std::size_t lo = std::lower_bound(zBegin, zEnd, a.z - kReachZ - slack) - zBegin;
-            const std::size_t hi = std::upper_bound(zBegin + lo, zEnd, a.z + kReachZ + slack) - zBegin;
+            // The window holds exactly the vertices whose float difference passes |b.z - a.z| <= 100:
+            // rounding is monotone, so the difference grows with b.z.
+            const float az = a.z;
+            const std::size_t lo =
+                std::partition_point(zBegin, zEnd, [az](float bz) { return bz - az < -kReachZ; }) - zBegin;
+            const std::size_t hi =
+                std::partition_point(zBegin + lo, zEnd, [az](float bz) { return bz - az <= kReachZ; }) -
+                zBegin;
             if (lo >= hi) continue;
             tests += hi - lo;
             const Window_Sum sum =
