@@ -310,6 +310,15 @@ private slots:
         QVERIFY(app.messages.isEmpty());
         // The conversions are each other's inverse.
         QCOMPARE(orvex::QImage_From(shown), frame(app).convertToFormat(QImage::Format_RGB32));
+        // A folder that does not exist: said, nothing written, the Inspector back all the same.
+        for (int entry : {1, 2}) {
+            answerSave(app, app.path("missing/shot"), entry);
+            app.window().Save_MenuClick();
+            QVERIFY(app.inspector().isVisible());
+        }
+        QCOMPARE(app.messages.size(), 2);
+        QVERIFY2(app.messages.back().contains("missing/shot"), qPrintable(app.messages.back()));
+        QVERIFY(!QFile::exists(app.path("missing/shot")));
     }
 
     void freeAllObjectEmptiesEverything() {
