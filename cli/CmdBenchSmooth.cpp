@@ -87,9 +87,24 @@ struct CaseResult {
     int steps = 0;
 };
 
-// One case: `passes` of either AreaSmooth 0.5 or the batch step (FairSmooth "constant" 0.5 with
-// area weighting, then face and weighted vertex normals). Best time of `repeat` runs.
-CaseResult Run_Case(UniOb& mesh, const Start& start, bool batch, int passes, int repeat) {
+enum class Pass { Area, Fair, Batch };
+
+const char* Pass_Name(Pass pass) {
+    switch (pass) {
+        case Pass::Area:
+            return "AreaSmooth 0.5";
+        case Pass::Fair:
+            return "FairSmooth constant 0.5";
+        case Pass::Batch:
+            return "batch step (FairSmooth + normals)";
+    }
+    return "";
+}
+
+// One case: `passes` of AreaSmooth 0.5, of FairSmooth "constant" 0.5 with area weighting, or of
+// the batch step (that FairSmooth, then face and weighted vertex normals). Best time of `repeat`
+// runs.
+CaseResult Run_Case(UniOb& mesh, const Start& start, Pass kind, int passes, int repeat) {
     CaseResult result;
     result.seconds = -1;
     for (int r = 0; r < repeat; ++r) {
@@ -99,12 +114,14 @@ CaseResult Run_Case(UniOb& mesh, const Start& start, bool batch, int passes, int
         const auto t0 = std::chrono::steady_clock::now();
         const double c0 = Cpu_Seconds();
         for (int pass = 0; pass < passes; ++pass) {
-            if (batch) {
-                steps += FairSmooth(mesh, 0.5f, true, Smooth_Constant);
+            if (kind == Pass::Area) {
+                AreaSmooth(mesh, 0.5f);
+                continue;
+            }
+            steps += FairSmooth(mesh, 0.5f, true, Smooth_Constant);
+            if (kind == Pass::Batch) {
                 Compute_Face_Normals(mesh);
                 Compute_Vertex_Normals(mesh, true);
-            } else {
-                AreaSmooth(mesh, 0.5f);
             }
         }
         const double seconds = Seconds_Since(t0);
@@ -128,15 +145,14 @@ void Print_Cases(const char* name, UniOb& mesh, int repeat, bool sphere) {
     if (sphere) std::printf("RMS(|p| - 1000) before: %.4f\n", Radius_Rms(mesh));
     std::printf("%-34s %6s %9s %9s %12s %10s %8s %9s\n", "case", "passes", "seconds", "cpu s", "volume kept",
                 "RMS after", "steps", "peak MB");
-    for (const bool batch : {false, true}) {
+    for (const Pass kind : {Pass::Area, Pass::Fair, Pass::Batch}) {
         for (const int passes : {3, 20}) {
-            const CaseResult r = Run_Case(mesh, start, batch, passes, passes == 3 ? repeat : 1);
+            const CaseResult r = Run_Case(mesh, start, kind, passes, passes == 3 ? repeat : 1);
             char rms[32] = "-";
             if (sphere) std::snprintf(rms, sizeof rms, "%.4f", r.rms);
             char steps[32] = "-";
-            if (batch) std::snprintf(steps, sizeof steps, "%d", r.steps);
-            std::printf("%-34s %6d %9.3f %9.3f %12.2e %10s %8s %9.0f\n",
-                        batch ? "FairSmooth constant 0.5 + normals" : "AreaSmooth 0.5", passes, r.seconds,
+            if (kind != Pass::Area) std::snprintf(steps, sizeof steps, "%d", r.steps);
+            std::printf("%-34s %6d %9.3f %9.3f %12.2e %10s %8s %9.0f\n", Pass_Name(kind), passes, r.seconds,
                         r.cpu, r.volumeChange, rms, steps, r.peakMB);
             std::fflush(stdout);
         }
@@ -188,8 +204,8 @@ int Run_Scaling(const SmoothBenchOptions& options) {
         UniOb mesh;
         if (!Load_Sphere(mesh, files)) return 1;
         const Start start(mesh);
-        const CaseResult area = Run_Case(mesh, start, false, 3, options.repeat);
-        const CaseResult fair = Run_Case(mesh, start, true, 3, options.repeat);
+        const CaseResult area = Run_Case(mesh, start, Pass::Area, 3, options.repeat);
+        const CaseResult fair = Run_Case(mesh, start, Pass::Batch, 3, options.repeat);
         const double perArea = area.seconds / 3 / mesh.Face_Count * 1e9;
         const double perFair = fair.seconds / 3 / mesh.Face_Count * 1e9;
         std::printf("%10u %10u %16.3f %16.1f %18.1f\n", mesh.Face_Count, mesh.Vertex_Count, area.seconds,
