@@ -11,6 +11,7 @@ void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Generate_Command(app, state);
     Add_Ct_Command(app, state);
     Add_Hull_Command(app, state);
+    Add_Cut_Command(app, state);
     Add_Rim_Command(app, state);
     Add_Bench_Facet_Command(app, state);
     Add_Smooth_Command(app, state);

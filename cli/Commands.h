@@ -35,6 +35,11 @@ void Add_Hull_Command(CLI::App& app, RunState& state);
 void Add_Sensor_Commands(CLI::App& app, RunState& state);
 // orvex smooth FILE.stl (or --serial FILE...) and orvex reduce FILE.stl (CmdSmooth.cpp).
 void Add_Smooth_Command(CLI::App& app, RunState& state);
+// orvex cut FILE.stl: Transfer along a rim range, both parts and the LOP files written (CmdCut.cpp).
+void Add_Cut_Command(CLI::App& app, RunState& state);
+// The cutting sections of orvex bench facet; the exit code (CmdBenchCut.cpp).
+int Bench_Facet_Transfer(int grid, int repeat);
+int Bench_Facet_Triangulate(int repeat);
 // What orvex info prints for a .ct file; the exit code (CmdCt.cpp).
 int Run_Ct_Info(const std::string& path, int threshold);
 // orvex rim FILE.stl: rims, the detected loop and a range of it, written as LOP (CmdRim.cpp).

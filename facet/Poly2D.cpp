@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <utility>
 
 #include "mesh/StlReader.h"
 
@@ -66,17 +68,36 @@ public:
     }
 
     void Add(VEC_DLINK* u) {
-        const VEC_DLINK* s = u->Next;
         int x0, x1, y0, y1;
-        Range(std::min(u->Coords[0], s->Coords[0]), std::max(u->Coords[0], s->Coords[0]),
-              std::min(u->Coords[1], s->Coords[1]), std::max(u->Coords[1], s->Coords[1]), 0.0, x0, x1, y0,
-              y1);
+        Edge_Range(u, x0, x1, y0, y1);
+        // Clipping along a long side makes long edges one after another, each gone at the next
+        // ear: they wait on one short list instead of in hundreds of cells each.
+        if (Is_Long(x0, x1, y0, y1)) {
+            if (!u->LongEdge) longEdges_.push_back(u);
+            u->LongEdge = true;
+            return;
+        }
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) cells_[std::size_t(y) * nx_ + x].push_back(u);
     }
 
     bool Crossed(const VEC_DLINK* a, const VEC_DLINK* b, double tol) {
         ++stamp_;
+        for (std::size_t i = 0; i < longEdges_.size();) {
+            VEC_DLINK* u = longEdges_[i];
+            int x0, x1, y0, y1;
+            if (u->Linked) Edge_Range(u, x0, x1, y0, y1);
+            if (!u->Linked || !Is_Long(x0, x1, y0, y1)) {  // gone, or now short and in its cells
+                u->LongEdge = false;
+                longEdges_[i] = longEdges_.back();
+                longEdges_.pop_back();
+                continue;
+            }
+            ++i;
+            if (u->Stamp == stamp_) continue;
+            u->Stamp = stamp_;
+            if (Crosses(a, b, u, u->Next, tol)) return true;
+        }
         int x0, x1, y0, y1;
         Range(std::min(a->Coords[0], b->Coords[0]), std::max(a->Coords[0], b->Coords[0]),
               std::min(a->Coords[1], b->Coords[1]), std::max(a->Coords[1], b->Coords[1]), margin_, x0, x1, y0,
@@ -94,6 +115,13 @@ public:
     }
 
 private:
+    static bool Is_Long(int x0, int x1, int y0, int y1) { return (x1 - x0 + 1) * (y1 - y0 + 1) > 64; }
+    void Edge_Range(const VEC_DLINK* u, int& x0, int& x1, int& y0, int& y1) const {
+        const VEC_DLINK* s = u->Next;
+        Range(std::min(u->Coords[0], s->Coords[0]), std::max(u->Coords[0], s->Coords[0]),
+              std::min(u->Coords[1], s->Coords[1]), std::max(u->Coords[1], s->Coords[1]), 0.0, x0, x1, y0,
+              y1);
+    }
     int Cell(double value, double low, double scale, int count) const {
         const double c = std::floor((value - low) * scale);
         if (!(c > 0.0)) return 0;
@@ -111,6 +139,82 @@ private:
     int nx_ = 1, ny_ = 1;
     unsigned stamp_ = 0;
     std::vector<std::vector<VEC_DLINK*>> cells_;
+    std::vector<VEC_DLINK*> longEdges_;
+};
+
+// What ClipEar and the triangulation look for, kept per node as Turns and neighbours change: the
+// Turn ordered with the ring order breaking ties, the convex nodes with a reflex Prev or Next,
+// the flat nodes, and how many nodes are not convex.
+class RingIndex {
+public:
+    explicit RingIndex(const Poly_2D& poly, std::size_t size) : byOrder(size, nullptr), state(size) {
+        VEC_DLINK* v = poly.Current;
+        do {
+            byOrder[v->Order] = v;
+            v = v->Next;
+        } while (v != poly.Current);
+        do {
+            Put(v);
+            v = v->Next;
+        } while (v != poly.Current);
+    }
+
+    void Drop(const VEC_DLINK* v) {
+        State& s = state[v->Order];
+        if (!s.listed) return;
+        turns.erase({s.turn, v->Order});
+        if (s.prevReflex) prevReflex.erase(v->Order);
+        if (s.nextReflex) nextReflex.erase(v->Order);
+        if (s.flat) flat.erase(v->Order);
+        if (s.notConvex) --notConvex;
+        s = State{};
+    }
+    void Put(const VEC_DLINK* v) {
+        State& s = state[v->Order];
+        s.listed = true;
+        s.turn = v->Coords[2];
+        turns.insert({s.turn, v->Order});
+        const bool convex = Is_Convex_Node(v);
+        s.prevReflex = convex && Is_Reflex_Node(v->Prev);
+        s.nextReflex = convex && Is_Reflex_Node(v->Next);
+        s.flat = std::fabs(v->Coords[2]) <= Turn_Tolerance;
+        s.notConvex = !(v->Coords[2] >= Turn_Tolerance);
+        if (s.prevReflex) prevReflex.insert(v->Order);
+        if (s.nextReflex) nextReflex.insert(v->Order);
+        if (s.flat) flat.insert(v->Order);
+        if (s.notConvex) ++notConvex;
+    }
+    void Refresh(const VEC_DLINK* v) {
+        Drop(v);
+        if (v->Linked) Put(v);
+    }
+
+    // The first node at or after `from` in ring order with the largest Turn.
+    VEC_DLINK* Most_Convex(unsigned from) const {
+        const float top = turns.rbegin()->first;
+        auto it = turns.lower_bound({top, from});
+        if (it == turns.end() || it->first != top) it = turns.lower_bound({top, 0u});
+        return byOrder[it->second];
+    }
+    // The members of `set` after `after` in ring order, wrapping, up to but not including it.
+    template <class F>
+    VEC_DLINK* First_After(const std::set<unsigned>& set, unsigned after, F accept) const {
+        for (auto it = set.upper_bound(after); it != set.end(); ++it)
+            if (accept(byOrder[*it])) return byOrder[*it];
+        for (auto it = set.begin(); it != set.end() && *it < after; ++it)
+            if (accept(byOrder[*it])) return byOrder[*it];
+        return nullptr;
+    }
+
+    struct State {
+        float turn = 0.0f;
+        bool listed = false, prevReflex = false, nextReflex = false, flat = false, notConvex = false;
+    };
+    std::set<std::pair<float, unsigned>> turns;
+    std::set<unsigned> prevReflex, nextReflex, flat;
+    std::vector<VEC_DLINK*> byOrder;
+    std::vector<State> state;
+    std::size_t notConvex = 0;
 };
 
 Poly_2D::Poly_2D() = default;
@@ -121,6 +225,7 @@ VEC_DLINK* Poly_2D::Append(float x, float y, int source) {
     v.Coords[0] = x;
     v.Coords[1] = y;
     v.Source = source;
+    v.Order = unsigned(nodes_.size() - 1);
     v.Linked = true;
     if (!Current) {
         v.Prev = v.Next = &v;
@@ -133,7 +238,8 @@ VEC_DLINK* Poly_2D::Append(float x, float y, int source) {
         Current->Prev = &v;
     }
     ++count_;
-    grid_.reset();  // a grid is built for a finished ring only
+    grid_.reset();  // grid and index are built for a finished ring only
+    index_.reset();
     return &v;
 }
 
@@ -151,13 +257,37 @@ void Poly_2D::Unlink(VEC_DLINK* v) {
     b->Prev = a;
     if (Current == v) Current = b;
     if (grid_ && count_ >= 2) grid_->Add(a);
+    if (index_) {
+        index_->Drop(v);
+        index_->Refresh(a);
+        index_->Refresh(b);
+    }
 }
 
-void Poly_2D::UseGrid() {
-    if (count_ >= 3) grid_ = std::make_unique<EdgeGrid>(*this, count_);
+void Poly_2D::Accelerate() {
+    if (count_ < 3) return;
+    VEC_DLINK* v = Current;
+    do {
+        // A NaN Turn has no place in an ordering; such a ring keeps the plain scans.
+        if (std::isnan(v->Coords[2])) return;
+        v = v->Next;
+    } while (v != Current);
+    grid_ = std::make_unique<EdgeGrid>(*this, count_);
+    index_ = std::make_unique<RingIndex>(*this, nodes_.size());
+}
+
+void Poly_2D::Renew(VEC_DLINK* a, VEC_DLINK* b) {
+    UpdateTurn(a);
+    UpdateTurn(b);
+    if (!index_) return;
+    index_->Refresh(a->Prev);
+    index_->Refresh(a);
+    index_->Refresh(b);
+    index_->Refresh(b->Next);
 }
 
 void Poly_2D::Clear() {
+    index_.reset();
     grid_.reset();
     nodes_.clear();
     count_ = 0;
@@ -188,6 +318,7 @@ void UpdateTurns(Poly_2D& poly) {
 bool IsConvex(const Poly_2D& poly) {
     const VEC_DLINK* v = poly.Current;
     if (!v) return false;
+    if (poly.index_) return poly.index_->notConvex == 0;
     do {
         if (!(v->Coords[2] >= Turn_Tolerance)) return false;
         v = v->Next;
@@ -220,8 +351,7 @@ void Cut_Ear(Poly_2D& poly, VEC_DLINK* v, Ear& ear) {
     VEC_DLINK* a = v->Prev;
     VEC_DLINK* b = v->Next;
     poly.Unlink(v);
-    UpdateTurn(a);
-    UpdateTurn(b);
+    poly.Renew(a, b);
 }
 
 }  // namespace
@@ -229,8 +359,12 @@ void Cut_Ear(Poly_2D& poly, VEC_DLINK* v, Ear& ear) {
 bool ClipEar(Poly_2D& poly, Ear& ear) {
     if (VertexCount(poly) < 3) return false;
     VEC_DLINK* v = poly.Current;
-    for (VEC_DLINK* u = v->Next; u != poly.Current; u = u->Next)
-        if (u->Coords[2] > v->Coords[2]) v = u;
+    if (poly.index_) {
+        v = poly.index_->Most_Convex(v->Order);
+    } else {
+        for (VEC_DLINK* u = v->Next; u != poly.Current; u = u->Next)
+            if (u->Coords[2] > v->Coords[2]) v = u;
+    }
     poly.Current = v;
     if (Is_Convex_Node(v)) {
         VEC_DLINK* after = v->Next;
@@ -240,6 +374,24 @@ bool ClipEar(Poly_2D& poly, Ear& ear) {
             poly.Current = after;
             return true;
         }
+    }
+    if (poly.index_) {
+        const RingIndex& index = *poly.index_;
+        if (VEC_DLINK* u = index.First_After(index.prevReflex, v->Order, [&](VEC_DLINK* u) {
+                return IsDiagonal(poly, u->Prev, u->Next);
+            })) {
+            Cut_Ear(poly, u, ear);
+            return true;
+        }
+        if (VEC_DLINK* u = index.First_After(index.nextReflex, v->Order, [&](VEC_DLINK* u) {
+                return IsDiagonal(poly, u->Next, u->Prev);
+            })) {
+            VEC_DLINK* after = u->Next;
+            Cut_Ear(poly, u, ear);
+            poly.Current = after;
+            return true;
+        }
+        return false;
     }
     for (VEC_DLINK* u = v->Next; u != v; u = u->Next) {
         if (Is_Convex_Node(u) && Is_Reflex_Node(u->Prev) && IsDiagonal(poly, u->Prev, u->Next)) {
@@ -256,6 +408,23 @@ bool ClipEar(Poly_2D& poly, Ear& ear) {
         }
     }
     return false;
+}
+
+VEC_DLINK* First_Flat_Node(Poly_2D& poly) {
+    VEC_DLINK* start = poly.Current;
+    if (!start) return nullptr;
+    if (poly.index_) {
+        const auto& flat = poly.index_->flat;
+        auto it = flat.lower_bound(start->Order);
+        if (it == flat.end()) it = flat.begin();
+        return it == flat.end() ? nullptr : poly.index_->byOrder[*it];
+    }
+    VEC_DLINK* v = start;
+    do {
+        if (std::fabs(v->Coords[2]) <= Turn_Tolerance) return v;
+        v = v->Next;
+    } while (v != start);
+    return nullptr;
 }
 
 }  // namespace orvex

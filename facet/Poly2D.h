@@ -16,11 +16,20 @@ struct VEC_DLINK {
     VEC_DLINK* Prev = nullptr;
     VEC_DLINK* Next = nullptr;
     int Source = -1;     // which input point the node stands for
+    unsigned Order = 0;  // position in the ring as built; unlinking keeps the order
     unsigned Stamp = 0;  // last grid query that looked at the node's edge
     bool Linked = false;
+    bool LongEdge = false;  // its edge is on the grid's list of long edges
+};
+
+// The three nodes of a clipped ear, in ring order.
+struct Ear {
+    float x[3], y[3];
+    int source[3];
 };
 
 class EdgeGrid;
+class RingIndex;
 
 class Poly_2D {
 public:
@@ -34,24 +43,26 @@ public:
     // Takes v out of the ring; Current moves to v's Next when it was v. The node's memory stays
     // with the polygon until the polygon goes.
     void Unlink(VEC_DLINK* v);
-    // Builds the edge grid for IsDiagonal; worth it from a few dozen nodes on.
-    void UseGrid();
+    // With the Turns set: builds the edge grid for IsDiagonal and an index of the nodes by Turn
+    // and by the convex / reflex patterns ClipEar looks for, so that neither scans the ring. The
+    // answers stay those of the scans. Worth it from a few dozen nodes on; Append drops both.
+    void Accelerate();
+    // Renews the Turns of a and b (neighbours now) and what the index holds about them.
+    void Renew(VEC_DLINK* a, VEC_DLINK* b);
     void Clear();
 
     VEC_DLINK* Current = nullptr;
 
 private:
     friend bool IsDiagonal(const Poly_2D& poly, const VEC_DLINK* a, const VEC_DLINK* b);
+    friend bool IsConvex(const Poly_2D& poly);
+    friend bool ClipEar(Poly_2D& poly, Ear& ear);
+    friend std::size_t VertexCount(const Poly_2D& poly);
+    friend VEC_DLINK* First_Flat_Node(Poly_2D& poly);
     std::deque<VEC_DLINK> nodes_;
     std::size_t count_ = 0;
     std::unique_ptr<EdgeGrid> grid_;
-    friend std::size_t VertexCount(const Poly_2D& poly);
-};
-
-// The three nodes of a clipped ear, in ring order.
-struct Ear {
-    float x[3], y[3];
-    int source[3];
+    std::unique_ptr<RingIndex> index_;
 };
 
 std::size_t VertexCount(const Poly_2D& poly);
@@ -68,6 +79,8 @@ bool IsDiagonal(const Poly_2D& poly, const VEC_DLINK* a, const VEC_DLINK* b);
 // after it that qualifies. False when no node qualifies (the ring is unchanged then but for
 // Current).
 bool ClipEar(Poly_2D& poly, Ear& ear);
+// The first node from Current on with |Turn| <= 1e-8, or null.
+VEC_DLINK* First_Flat_Node(Poly_2D& poly);
 
 constexpr double Turn_Tolerance = 1e-8;
 inline bool Is_Convex_Node(const VEC_DLINK* v) {

@@ -8,7 +8,7 @@ namespace orvex {
 
 namespace {
 
-// From this many nodes on the crossing test asks a grid of the edges instead of every edge.
+// From this many nodes on the ring is indexed and the crossing test asks a grid of the edges.
 constexpr std::size_t kGridFrom = 48;
 
 void Emit(VEC_DLINK* a, VEC_DLINK* b, VEC_DLINK* c, std::vector<Ear>& ears) {
@@ -47,20 +47,16 @@ bool Triangle_Is_Empty(const VEC_DLINK* v) {
 // When no ear qualifies: a collinear node goes first (no area lost), then a convex node whose
 // triangle is empty is cut as an ear, and only then is the node after Current dropped.
 void No_Ear(Poly_2D& poly, std::vector<Ear>& ears, RingReport* report) {
+    if (VEC_DLINK* flat = First_Flat_Node(poly)) {
+        VEC_DLINK* a = flat->Prev;
+        VEC_DLINK* b = flat->Next;
+        poly.Unlink(flat);
+        poly.Renew(a, b);
+        if (report) ++report->collinearDropped;
+        return;
+    }
     VEC_DLINK* start = poly.Current;
     VEC_DLINK* v = start;
-    do {
-        if (std::fabs(v->Coords[2]) <= Turn_Tolerance) {
-            VEC_DLINK* a = v->Prev;
-            VEC_DLINK* b = v->Next;
-            poly.Unlink(v);
-            UpdateTurn(a);
-            UpdateTurn(b);
-            if (report) ++report->collinearDropped;
-            return;
-        }
-        v = v->Next;
-    } while (v != start);
     v = start;
     do {
         if (Is_Convex_Node(v) && Triangle_Is_Empty(v)) {
@@ -68,8 +64,7 @@ void No_Ear(Poly_2D& poly, std::vector<Ear>& ears, RingReport* report) {
             VEC_DLINK* b = v->Next;
             Emit(a, v, b, ears);
             poly.Unlink(v);
-            UpdateTurn(a);
-            UpdateTurn(b);
+            poly.Renew(a, b);
             if (report) ++report->emptyEars;
             return;
         }
@@ -77,15 +72,14 @@ void No_Ear(Poly_2D& poly, std::vector<Ear>& ears, RingReport* report) {
     } while (v != start);
     VEC_DLINK* cur = poly.Current;
     poly.Unlink(cur->Next);
-    UpdateTurn(cur);
-    UpdateTurn(cur->Next);
+    poly.Renew(cur, cur->Next);
     if (report) ++report->nodesDropped;
 }
 
 }  // namespace
 
 void Triangulate_Ring(Poly_2D& poly, std::vector<Ear>& ears, RingReport* report, bool edgeGrid) {
-    if (edgeGrid && VertexCount(poly) > kGridFrom) poly.UseGrid();
+    if (edgeGrid && VertexCount(poly) > kGridFrom) poly.Accelerate();
     while (VertexCount(poly) > 3) {
         if (IsConvex(poly)) {
             VEC_DLINK* apex = poly.Current;

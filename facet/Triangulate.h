@@ -19,7 +19,7 @@ struct RingReport {
 };
 
 // Cuts a ring whose Turns are set into triangles, appended to `ears` in the order made. The edge
-// grid (for long rings) changes the speed only, never the ears.
+// grid and node index (for long rings) change the speed only, never the ears.
 void Triangulate_Ring(Poly_2D& poly, std::vector<Ear>& ears, RingReport* report = nullptr,
                       bool edgeGrid = true);
 
