@@ -156,8 +156,6 @@ std::vector<Section> Sections() {
     return {
         {"boundary", Section_Boundary},
         {"facets", Section_Facets},
-        {"transfer", [](const FacetBenchOptions& o) { return Bench_Facet_Transfer(o.grid, o.repeat); }},
-        {"triangulate", [](const FacetBenchOptions& o) { return Bench_Facet_Triangulate(o.repeat); }},
     };
 }
 
