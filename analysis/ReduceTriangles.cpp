@@ -80,7 +80,9 @@ public:
             h.offset = total;
             total += h.capacity;
         }
-        pool_.reserve(total + total / 4);
+        // Lists that grow move to the end; reserved pages the run never reaches are never backed,
+        // so a generous reserve saves copying the pool without costing memory.
+        pool_.reserve(2 * total + 1024);
         pool_.resize(total);
         for (unsigned f = 0; f < F; ++f)
             for (int j = 0; j < 3; ++j) {
