@@ -98,8 +98,9 @@ TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
     View.Inset_Size = 300;
     // 9. The texture tile.
     fillTileImage();
-    // 10. The motion-sensor thread joins here: created suspended at normal priority with its driver
-    //     opened on port 5; nothing in the shell starts it.
+    // 10. The motion-sensor thread is a member, created idle; its driver is opened on port 5
+    //     (/dev/ttyS5) and only "Motion Sensor" starts the polling.
+    startSensorThread();
     // 11. The idle handler: runs whenever the event loop is about to wait for new events, so an
     //     empty mailbox costs nothing and the CPU stays idle.
     connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -201,8 +202,16 @@ SceneObjects TMyGL::Current_Scene() const {
 
 void TMyGL::FormPaint() {
     // A frame asked for from another thread (the motion sensor) is handed to the GUI thread.
+    // Requests arriving while one is queued merge into it.
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, &TMyGL::FormPaint, Qt::QueuedConnection);
+        if (foreignFramePending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                foreignFramePending_ = false;
+                FormPaint();
+            },
+            Qt::QueuedConnection);
         return;
     }
     glView_->Clear_Canvas_Text();
@@ -255,8 +264,9 @@ void TMyGL::FormClose() {
         glView_->Delete_Textures({Tile_Texture});
         Tile_Texture = 0;
     }
-    // The GL context goes with the view. The motion-sensor thread is asked to end and waited for
-    // here once it exists. The program ends when its last main window has closed.
+    // The GL context goes with the view. The polling ends within one reading's time-out.
+    Sensor_Thread.WaitFor();
+    // The program ends when its last main window has closed.
 }
 
 void TMyGL::closeEvent(QCloseEvent* event) {

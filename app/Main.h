@@ -21,11 +21,13 @@
 #include <QPointer>
 #include <QStringList>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 #include "app/Report.h"
+#include "device/MyThread.h"
 #include "facet/BoundaryLoop.h"
 #include "facet/TriOb.h"
 #include "geometry/RgbImage.h"
@@ -105,6 +107,9 @@ public:
     std::array<std::uint8_t, kTileSide * kTileSide * 4> Tile_Image{};
     unsigned Tile_Texture = 0;  // GL name of the scene texture, 0 while there is none
 
+    // The motion-sensor polling thread: idle until "Motion Sensor" starts it (MainSensor.cpp).
+    MyThread Sensor_Thread;
+
     // The open dialog's state: current file name and filter entry (1-based, kept between runs).
     QString Open_File_Name;
     int Open_Filter_Index = 3;
@@ -147,6 +152,13 @@ public:
     // the event loop; tests may also call it directly).
     void ApplicationIdle();
     void OpenFile_Routine(int kind, int mode);
+
+    // ---- Motion sensor (MainSensor.cpp) -------------------------------------------------------
+    // Asks for the sensor's device path; nullopt answers "Cancel" (tests replace it).
+    std::function<std::optional<QString>(const QString& current)> Sensor_Path_Dialog;
+    void MotionSensor1Click();
+    // GUI side of a sensor reading: turns the view with the newest sample and draws a frame.
+    void Sensor_Frame();
 
     // ---- Command surface ----------------------------------------------------------------------
     QMenuBar* MainMenu1 = nullptr;
@@ -263,6 +275,10 @@ private:
     bool dumpFailureSaid_ = false;  // the C-array dump's failure was shown since its last success
     QString lastCanvasText_;
     mutable QString frameError_;  // the conversion error last reported by a frame
+    std::atomic<bool> foreignFramePending_{false};  // a frame asked for from another thread is queued
+    int sensorResult_ = 1;                          // the last reading's result shown in panel 0
+    QString sensorPath_;                            // the path "Motion Sensor" last opened
+    void startSensorThread();
 };
 
 }  // namespace orvex

@@ -112,6 +112,7 @@ void TMyGL::buildMenus() {
     QMenu* option = MainMenu1->addMenu(QStringLiteral("Option"));
     addCommand(option, "ModelData1", "Model Data", nullptr);
     addCommand(option, "MeshFormation", "Mesh Formation", &TMyGL::MeshFormationClick);
+    addCommand(option, "MotionSensor1", "Motion Sensor", &TMyGL::MotionSensor1Click)->setCheckable(true);
 
     addCommand(MainMenu1, "About2", "About", nullptr, kLater);
 
