@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -90,9 +91,15 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
     const unsigned threads =
         V < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < threads; ++i)
-        workers.emplace_back(average, unsigned(std::uint64_t(V) * i / threads),
-                             unsigned(std::uint64_t(V) * (i + 1) / threads));
+    for (unsigned i = 1; i < threads; ++i) {
+        const unsigned begin = unsigned(std::uint64_t(V) * i / threads);
+        const unsigned end = unsigned(std::uint64_t(V) * (i + 1) / threads);
+        try {
+            workers.emplace_back(average, begin, end);
+        } catch (const std::system_error&) {
+            average(begin, end);  // no thread to be had: this one does the range
+        }
+    }
     average(0, V / threads);
     for (std::thread& worker : workers) worker.join();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -175,11 +176,15 @@ std::uint64_t AttractToMesh(UniOb& first, const UniOb& second) {
         work < (1u << 24) ? 1u : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
     std::vector<std::uint64_t> counts(threads, 0);
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < threads; ++i)
-        workers.emplace_back([&, i] {
-            counts[i] = attract(unsigned(std::uint64_t(V) * i / threads),
-                                unsigned(std::uint64_t(V) * (i + 1) / threads));
-        });
+    for (unsigned i = 1; i < threads; ++i) {
+        const unsigned begin = unsigned(std::uint64_t(V) * i / threads);
+        const unsigned end = unsigned(std::uint64_t(V) * (i + 1) / threads);
+        try {
+            workers.emplace_back([&counts, &attract, i, begin, end] { counts[i] = attract(begin, end); });
+        } catch (const std::system_error&) {
+            counts[i] = attract(begin, end);  // no thread to be had: this one does the range
+        }
+    }
     counts[0] = attract(0, unsigned(V / threads));
     for (std::thread& worker : workers) worker.join();
     const std::uint64_t tests = Sum(counts);
