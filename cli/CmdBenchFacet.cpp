@@ -156,6 +156,8 @@ std::vector<Section> Sections() {
     return {
         {"boundary", Section_Boundary},
         {"facets", Section_Facets},
+        {"transfer", [](const FacetBenchOptions& o) { return Bench_Facet_Transfer(o.grid, o.repeat); }},
+        {"triangulate", [](const FacetBenchOptions& o) { return Bench_Facet_Triangulate(o.repeat); }},
     };
 }
 
