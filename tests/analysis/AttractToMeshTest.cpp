@@ -80,10 +80,11 @@ void Attract_Plainly(UniOb& first, const UniOb& second) {
 
 TEST(AttractToMesh, WindowedSearchEqualsThePlainScan) {
     // Spheres larger than the window, so every window cuts them; one mesh attracted to itself.
+    // 2562 x 10242 pairs are enough for the search to split over threads.
     UniOb a, b, plain, self, selfPlain;
     test::Make_Sphere(a, 500.0f, 4, Vec3{0, 0, 0});
     test::Make_Sphere(plain, 500.0f, 4, Vec3{0, 0, 0});
-    test::Make_Sphere(b, 480.0f, 3, Vec3{30, -20, 5});
+    test::Make_Sphere(b, 480.0f, 5, Vec3{30, -20, 5});
     Random_Reset_All();
     Perturb(b, 20.0f);
     for (UniOb* m : {&a, &plain}) test::Finish_Mesh(*m);
@@ -112,7 +113,7 @@ TEST(AttractToMesh, WindowedSearchEqualsThePlainScan) {
 
     // Vertices that are not numbers are never candidates and do not upset the search.
     UniOb spoiled;
-    test::Make_Sphere(spoiled, 480.0f, 3, Vec3{30, -20, 5});
+    test::Make_Sphere(spoiled, 480.0f, 5, Vec3{30, -20, 5});
     Random_Reset_All();
     Perturb(spoiled, 20.0f);
     spoiled.Vertex_Pos[5] = {NAN, 0, 0};

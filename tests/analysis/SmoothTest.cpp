@@ -138,6 +138,29 @@ TEST(AreaSmooth, BoundaryAndNextToBoundaryNeverMove) {
     EXPECT_EQ(moved, 5 * 5);
 }
 
+TEST(AreaSmooth, LargeMeshGetsTheRingMeanEverywhere) {
+    // Enough vertices for the pass to split over threads: every range is done, and done once.
+    UniOb mesh;
+    test::Make_Sphere(mesh, 10.0f, 7);
+    ASSERT_GE(mesh.Vertex_Count, 65536u);
+    Random_Reset_All();
+    Perturb(mesh, 0.05f);
+    Load(mesh);
+    const std::vector<Vec3> before = mesh.Vertex_Pos;
+    std::vector<double> area(mesh.Vertex_Count, 0.0);
+    for (const FaceIndex& t : mesh.Face_Index)
+        for (int j = 0; j < 3; ++j) area[t[j]] += Triangle_Area(before[t[0]], before[t[1]], before[t[2]]) / 3;
+    AreaSmooth(mesh, 0.0f);
+    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
+        double w = 0, sum[3] = {0, 0, 0};
+        for (const int* u = mesh.Vertex_Ring.Begin(v); u != mesh.Vertex_Ring.End(v); ++u) {
+            w += area[*u];
+            for (int k = 0; k < 3; ++k) sum[k] += area[*u] * before[*u][k];
+        }
+        for (int k = 0; k < 3; ++k) ASSERT_NEAR(mesh.Vertex_Pos[v][k], sum[k] / w, 1e-4) << v;
+    }
+}
+
 TEST(AreaSmooth, ZeroAreaClustersStayFinite) {
     // A whole closed mesh on one point, and a sphere with one vertex's ring pulled onto it.
     UniOb point, pinched;
