@@ -272,6 +272,33 @@ Vec3 On_Circle(double degrees, double r = 10) {
     return {float(r * std::cos(a)), float(r * std::sin(a)), 0};
 }
 
+// A flat top fan of m faces around a centre over a cone below. The ring walk only checks its
+// length between scans: with the top faces listed in ring order the first scan appends the
+// first neighbour a second time and the centre stays; listed backwards, each scan appends one
+// and the centre is collapsed. Small and large fans take different walks to the same ring.
+TEST(ReduceTriangles, RingWalkLengthIsCheckedBetweenScans) {
+    for (const int m : {8, 40}) {
+        for (const bool backwards : {false, true}) {
+            std::vector<Vec3> p = {{0, 0, 0}, {0, 0, -1}};
+            for (int k = 0; k < m; ++k) p.push_back(On_Circle(360.0 * k / m));
+            std::vector<FaceIndex> faces;
+            for (int i = 0; i < m; ++i) {
+                const int k = backwards ? m - 1 - i : i;
+                faces.push_back({0, 2 + k, 2 + (k + 1) % m});
+            }
+            for (int k = 0; k < m; ++k) faces.push_back({1, 2 + (k + 1) % m, 2 + k});
+            UniOb mesh;
+            Fill(mesh, p, faces);
+            ASSERT_TRUE(Check_Closed_Manifold(mesh).IsClosedManifold());
+            const ReduceResult result = ReduceTriangles(mesh, 1.0f);
+            EXPECT_EQ(result.phase1Removed, backwards ? 1u : 0u) << m;
+            EXPECT_EQ(result.phase2Removed, 0u);
+            EXPECT_TRUE(Check_Closed_Manifold(mesh).IsClosedManifold());
+            EXPECT_EQ(mesh.Face_Count, backwards ? 2u * m - 2 : 2u * m);
+        }
+    }
+}
+
 // Vertices whose face lists pass the index-sum test without being one closed fan stay.
 TEST(ReduceTriangles, VerticesThatAreNotOneFanAreKept) {
     {
