@@ -10,9 +10,11 @@
 namespace orvex {
 
 POINT_LIST::POINT_LIST()
-    : pointPool_(std::make_unique<PointPool>()), facePool_(std::make_unique<FacePool>()) {}
+    : pointPool_(std::make_shared<PointPool>()), facePool_(std::make_unique<FacePool>()) {}
 
-POINT_LIST::~POINT_LIST() = default;
+POINT_LIST::~POINT_LIST() {
+    if (partner_) partner_->partner_ = nullptr;
+}
 
 VEC_LIST* POINT_LIST::NewPoint(unsigned floats) {
     return pointPool_->New(floats);
@@ -35,10 +37,21 @@ void POINT_LIST::DeleteFace(CON_FACE_LIST_VEC* face) {
 }
 
 void POINT_LIST::Clear() {
-    // Outside a hull run every live node is on the list, so the pools can go wholesale: ten million
-    // points are released without walking them.
-    points.next = nullptr;
-    pointPool_->Reset();
+    // A partner's hull may have been built over nodes that are on this list now.
+    if (partner_ && partner_->hull.next && (!partner_->points.next || partner_->hullUsesAnyOf(points.next)))
+        partner_->ClearHull();
+    if (partner_ && partner_->points.next) {
+        // The shared pool holds the partner's points too: only ours go back.
+        while (VEC_LIST* p = points.next) {
+            points.next = p->next;
+            pointPool_->Delete(p);
+        }
+    } else {
+        // Outside a hull run every live node is on the list, so the pool can go wholesale: ten
+        // million points are released without walking them.
+        points.next = nullptr;
+        pointPool_->Reset();
+    }
     hull.next = nullptr;
     facePool_->Reset();
     boundsMin = Vec3{};

@@ -88,6 +88,18 @@ public:
     std::size_t LivePoints() const;  // nodes taken from the pool and not deleted: at least Count(0)
     CON_FACE_LIST_VEC* NewFace();    // default-initialised face
     void DeleteFace(CON_FACE_LIST_VEC* face);
+    // Pairs this set with `partner` (both still empty): they share one point pool, so a selection,
+    // its giving back and swapping the two lists relink nodes, and each Clear frees only its own
+    // nodes, dropping the partner's hull when one of them is its corner.
+    void SharePointsWith(POINT_LIST& partner);
+    bool PairedWith(const POINT_LIST& other) const { return partner_ == &other; }
+    // 3 or 6: the floats the array of pooled node `node` holds; 0 for a node of no pool.
+    unsigned PointFloats(const VEC_LIST* node) const;
+    // Gives `node` (on this set) a 6-float array with the set's RGB when it holds 3 floats. The node
+    // stays the same, so hull faces keep their corners. Drawing and inversion of a coloured set read
+    // six floats a point.
+    void ColourPlainPoint(VEC_LIST* node);
+    void ColourPlainPoints();  // every point of the list
     // Links a new node directly after the sentinel.
     void InsertFront(VEC_LIST* node) {
         node->next = points.next;
@@ -107,7 +119,10 @@ public:
     HullStats stats{};
 
 private:
-    std::unique_ptr<PointPool> pointPool_;
+    bool hullUsesAnyOf(const VEC_LIST* first) const;
+
+    std::shared_ptr<PointPool> pointPool_;
+    POINT_LIST* partner_ = nullptr;
     std::unique_ptr<FacePool> facePool_;
 };
 

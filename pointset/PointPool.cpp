@@ -93,6 +93,11 @@ void PointPool::Delete(VEC_LIST* node) {
     --live_;
 }
 
+unsigned PointPool::Floats(const VEC_LIST* node) const {
+    const int kind = !node || node->ownsValues ? -1 : kindOf(node->values);
+    return kind < 0 ? 0 : kFloatsOfKind[kind];
+}
+
 void PointPool::Reset() {
     // The nodes hold no resources of their own (their arrays are pool memory), so they are not
     // destroyed one by one.

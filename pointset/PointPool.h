@@ -5,8 +5,8 @@
 // and keeps the array it holds at that moment; Reset releases every chunk at once.
 // Invariants: a pooled point node always holds exactly one pooled array (the hulls exchange arrays
 // between nodes, which only permutes them); a 3-float and a 6-float array are told apart by the
-// chunk their address lies in, never by the node. Nodes must not move between two point sets:
-// copy the coordinates into a node of the other set instead.
+// chunk their address lies in, never by the node. Nodes move only between two point sets that
+// share one pool (POINT_LIST::SharePointsWith); otherwise copy the coordinates into a new node.
 
 #include <cstddef>
 #include <memory>
@@ -34,6 +34,8 @@ public:
 
     std::size_t Live() const { return live_; }
     std::size_t ReservedBytes() const { return reservedBytes_; }
+    // 3 or 6 for a node whose array this pool holds, 0 for any other node.
+    unsigned Floats(const VEC_LIST* node) const;
 
 private:
     struct Chunk {
