@@ -143,8 +143,8 @@ bool Load_Sphere(UniOb& mesh, const ReduceBenchOptions& options, std::uint64_t t
 
 int Run_Scaling(const ReduceBenchOptions& options) {
     std::printf("\nPer triangle, row-ordered spheres of radius 1000 at %g degrees:\n", options.threshold);
-    std::printf("%10s %10s %10s %10s %12s %8s\n", "facets", "vertices", "out", "seconds", "ns/facet",
-                "peak MB");
+    std::printf("%10s %10s %10s %10s %12s %8s %8s\n", "facets", "vertices", "out", "seconds", "ns/facet",
+                "peak MB", "mesh MB");
     for (const std::uint64_t triangles : {500000ull, 1000000ull, 2000000ull, 4000000ull, 8000000ull}) {
         UniOb mesh;
         if (!Load_Sphere(mesh, options, triangles)) return 1;
