@@ -4,9 +4,10 @@
 // positions; through the reader such odd tolerances are refused or merge likewise; nothing loops
 // (libFuzzer's -timeout catches that).
 //
-// Input: tolerance choice, spacing choice, scan-limit choice, a raw float, then points, each a
-// control byte and its data (raw floats, steps of the tolerance from the last point, a repeat of
-// an earlier point nudged by an ulp, or small dyadic numbers).
+// Input: tolerance choice, spacing choice, scan-limit choice (its high bits: whether two threads
+// share the work), a raw float, then points, each a control byte and its data
+// (raw floats, steps of the tolerance from the last point, a repeat of an earlier point nudged by
+// an ulp, or small dyadic numbers).
 
 #include <algorithm>
 #include <limits>
@@ -163,7 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input in(data, size);
     const std::uint8_t toleranceChoice = in.Byte();
     const std::uint8_t spacingChoice = in.Byte();
-    const unsigned scanLimit = kScanLimits[in.Byte() % 8];
+    const std::uint8_t limitChoice = in.Byte();
+    const unsigned scanLimit = kScanLimits[limitChoice % 8];
     const float raw = in.Float();
     const float tolerance = toleranceChoice < kToleranceChoices ? kTolerances[toleranceChoice] : raw;
     const float goodTolerance = tolerance >= 0.0f && std::isfinite(tolerance) ? tolerance : 0.0f;
@@ -173,17 +175,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     float spacing = spacings[spacingChoice % 10];
     if (!std::isfinite(spacing)) spacing = 0.0f;
     const std::vector<Vec3> points = Points(in, goodTolerance, spacing);
+    // A bound on the distinct points shares the work with a second thread.
+    const std::size_t bound = (limitChoice >> 3) % 2 ? points.size() : 0;
 
     // The merger takes any tolerance: NaN and negative ones act as 0, an infinite one merges all.
     const float effective = tolerance >= 0.0f ? tolerance : 0.0f;
     {
-        VertexMerger merger(tolerance, spacing, points.size() / 2 + 3, scanLimit);
+        VertexMerger merger(tolerance, spacing, points.size() / 2 + 3, scanLimit, bound);
         HyperPointTree tree(effective);
+        std::vector<int> inserted, wanted;
+        for (const Vec3& p : points) {
+            inserted.push_back(merger.Insert(p));
+            wanted.push_back(tree.Insert(p));
+        }
+        merger.Finish();
         for (std::size_t k = 0; k < points.size(); ++k) {
-            const int got = merger.Insert(points[k]);
-            const int want = tree.Insert(points[k]);
-            FUZZ_CHECK(got == want, "point %zu: merger %d, tree %d (tolerance %g, spacing %g, scan limit %u)",
-                       k, got, want, double(tolerance), double(spacing), scanLimit);
+            const int got = merger.Index(inserted[k]);
+            FUZZ_CHECK(got == wanted[k],
+                       "point %zu: merger %d, tree %d (tolerance %g, spacing %g, scan limit %u, bound %zu)",
+                       k, got, wanted[k], double(tolerance), double(spacing), scanLimit, bound);
         }
         FUZZ_CHECK(merger.Count() == tree.Count(), "%u vertices, the tree %u", merger.Count(), tree.Count());
         for (unsigned v = 0; v < tree.Count(); ++v)

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
+#include <system_error>
 
 #include "mesh/StlMergeTree.h"
 
@@ -26,6 +28,16 @@ constexpr unsigned kSplitAt = 32;
 constexpr std::size_t kMinSlots = 64;
 // Grid cells looked at for one point; more (a cell size far below the tolerance) walks the tree.
 constexpr std::uint64_t kMaxScanCells = 27;
+// Two threads: distinct points handed over at once, and the second thread's spins before it sleeps.
+constexpr std::uint32_t kPublishEvery = 1024;
+constexpr unsigned kDeciderSpins = 4096;
+constexpr std::size_t kNearListPerPoint = 8;
+
+inline void Cpu_Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 
 std::uint64_t Mix3(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     std::uint64_t h = ((std::uint64_t(a) << 32) | b) * 0x9E3779B97F4A7C15ull;
@@ -75,7 +87,9 @@ void ZeroTable<T>::Reset(std::size_t count) {
         memory = std::calloc(1, bytes);
         if (!memory) throw std::bad_alloc();
     } else {
-        memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        // Only the pages written are ever backed, so a table may be sized for the worst case.
+        memory =
+            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (memory == MAP_FAILED) throw std::bad_alloc();
         madvise(memory, bytes, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
     }
@@ -131,10 +145,14 @@ template class ZeroTable<VertexMerger::ExactSlot>;
 template class ZeroTable<VertexMerger::CellSlot>;
 template class ZeroTable<VertexMerger::TreeNode>;
 template class ZeroTable<VertexMerger::Box>;
+template class ZeroTable<VertexMerger::NearPoint>;
+template class ZeroTable<Vec3>;
+template class ZeroTable<std::uint32_t>;
 
 // The scan limit bounds the work when even the fine cells are crowded (a tolerance far above the
 // spacing of the data, or many near points kept apart by earlier ones).
-VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit)
+VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit,
+                           std::size_t maxPoints)
     : tolerance_(tolerance >= 0.0f ? tolerance : 0.0f), scanLimit_(scanLimit) {
     // |a - b| rounded to float can be at most half an ulp below the true difference.
     queryReach_ = double(tolerance_) * (1.0 + 1e-6);
@@ -149,11 +167,39 @@ VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedV
     fineSize_ = std::max(minimum, coarse / 16.0);
     splitting_ = coarse > 2.0 * fineSize_;
 
-    positions_.reserve(expectedVertices);
     nextInCell_.reserve(expectedVertices);
     exact_.Reset(SlotsFor(expectedVertices));
     exactShift_ = ShiftFor(exact_.size());
     coarse_.Init(coarse, expectedVertices);
+    if (maxPoints > 0 && maxPoints <= kIndexBits) {
+        // Room for the worst case that never moves: the other thread reads it meanwhile. Only the
+        // pages used are backed.
+        points_.Reset(maxPoints);
+        nearPoints_.Reset(maxPoints);
+        vertexOf_.Reset(maxPoints);
+        nearList_.Reset(kNearListPerPoint * maxPoints);
+        positions_.Reset(maxPoints);
+        tree_.Reset(maxPoints);
+        boxes_.Reset(maxPoints);
+        try {
+            decider_ = std::thread([this] { RunDecider(); });
+            threaded_ = true;
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!threaded_) positions_.Reset(std::max<std::size_t>(expectedVertices, 1));
+}
+
+VertexMerger::~VertexMerger() {
+    StopDecider();
+}
+
+void VertexMerger::StopDecider() {
+    if (!decider_.joinable()) return;
+    stop_.store(true);
+    signal_.fetch_add(1);
+    signal_.notify_one();
+    decider_.join();
 }
 
 int VertexMerger::Insert(const Vec3& p) {
@@ -164,7 +210,13 @@ int VertexMerger::Insert(const Vec3& p) {
         ++stats_.exactHits;
         return static_cast<int>(slot->valuePlusOne - 1);
     }
-    const int index = Resolve(p);  // leaves the exact table alone, so the slot stays valid
+    int index;
+    if (threaded_) {
+        index = static_cast<int>(pointCount_);
+        Queue(p);
+    } else {
+        index = Resolve(p);  // leaves the exact table alone, so the slot stays valid
+    }
     std::memcpy(slot->key, key, sizeof key);
     slot->valuePlusOne = static_cast<std::uint32_t>(index) + 1;
     if (Crowded(++exactUsed_, exact_.size())) GrowExact();
@@ -175,6 +227,139 @@ void VertexMerger::Prefetch(const Vec3& p) const {
     const std::uint64_t h = Mix3(std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
                                  std::bit_cast<std::uint32_t>(p.z));
     __builtin_prefetch(&exact_[h >> exactShift_]);
+}
+
+// The caller's part of a new distinct point with two threads: every distinct point joins the grid,
+// and those with earlier ones within the tolerance are listed for the second thread.
+void VertexMerger::Queue(const Vec3& p) {
+    const std::uint32_t k = pointCount_;
+    if (k == points_.size()) throw std::length_error("more distinct points than the merger was made for");
+    Scan result = Scan::Crowded;
+    if (!walkOnly_) {
+        unsigned looked = 0;
+        result = ScanGrid(coarse_, p, looked);
+        while (result == Scan::Restart) {
+            looked = 0;
+            result = ScanGrid(coarse_, p, looked);
+        }
+        if (result == Scan::SeeFine) result = ScanGrid(fine_, p, looked);
+    }
+    if (result == Scan::Crowded || !near_.empty()) {
+        NearPoint& near = nearPoints_[nearPointCount_++];
+        near.point = k;
+        if (result == Scan::Crowded || near_.size() > nearList_.size() - nearListCount_) {
+            near.count = kWalk;
+        } else {
+            near.count = static_cast<std::uint32_t>(near_.size());
+            near.first = nearListCount_;
+            std::copy(near_.begin(), near_.end(), nearList_.begin() + nearListCount_);
+            nearListCount_ += near_.size();
+        }
+    }
+    points_[k] = p;
+    pointCount_ = k + 1;
+    nextInCell_.push_back(kNone);
+    Link(coarse_, k);
+    if (pointCount_ % kPublishEvery == 0) Publish();
+}
+
+// With RunDecider's sleep (all four in one order): either it sees the new points before it sleeps,
+// or this sees it sleeping.
+void VertexMerger::Publish() {
+    publishedNear_.store(nearPointCount_, std::memory_order_release);
+    publishedPoints_.store(pointCount_, std::memory_order_seq_cst);
+    if (sleeping_.load(std::memory_order_seq_cst)) {
+        signal_.fetch_add(1, std::memory_order_release);
+        signal_.notify_one();
+    }
+}
+
+void VertexMerger::Finish() {
+    if (!decider_.joinable()) return;
+    Publish();
+    finishing_.store(true);
+    signal_.fetch_add(1);
+    signal_.notify_one();
+    decider_.join();
+    if (failed_.load()) throw std::bad_alloc();
+}
+
+void VertexMerger::RunDecider() {
+    try {
+        for (;;) {
+            if (stop_.load(std::memory_order_acquire)) return;
+            // The near points first: a point below the published count has its entry published.
+            const bool last = finishing_.load(std::memory_order_acquire);
+            const std::uint32_t points = publishedPoints_.load(std::memory_order_acquire);
+            const std::uint32_t nearPoints = publishedNear_.load(std::memory_order_acquire);
+            if (decided_ < points) {
+                Decide(points, nearPoints);
+                continue;
+            }
+            if (last) return;
+            bool more = false;
+            for (unsigned spin = 0; spin < kDeciderSpins && !more; ++spin) {
+                Cpu_Relax();
+                more = publishedPoints_.load(std::memory_order_relaxed) > decided_ ||
+                       finishing_.load(std::memory_order_relaxed) || stop_.load(std::memory_order_relaxed);
+            }
+            if (more) continue;
+            const std::uint32_t seen = signal_.load(std::memory_order_acquire);
+            sleeping_.store(true, std::memory_order_seq_cst);
+            if (publishedPoints_.load(std::memory_order_seq_cst) == decided_ &&
+                !finishing_.load(std::memory_order_relaxed) && !stop_.load(std::memory_order_relaxed))
+                signal_.wait(seen, std::memory_order_acquire);
+            sleeping_.store(false, std::memory_order_relaxed);
+        }
+    } catch (...) {
+        failed_.store(true, std::memory_order_release);
+    }
+}
+
+void VertexMerger::Decide(std::uint32_t points, std::uint32_t nearPoints) {
+    for (; decided_ < points; ++decided_) {
+        std::uint32_t vertex;
+        if (nearDecided_ < nearPoints && nearPoints_[nearDecided_].point == decided_) {
+            vertex = DecideNear(nearPoints_[nearDecided_++]);
+        } else {
+            vertex = vertexCount_;
+            positions_[vertexCount_++] = points_[decided_];
+        }
+        vertexOf_[decided_] = vertex;
+    }
+}
+
+// A point with near points: the near ones that became vertices are its near vertices.
+std::uint32_t VertexMerger::DecideNear(const NearPoint& near) {
+    const Vec3& p = points_[near.point];
+    if (near.count == kWalk) {
+        ++stats_.treeWalks;
+        if (vertexCount_ > 0) {
+            BuildTree();
+            for (std::uint32_t at = 0;;) {
+                const TreeNode& node = tree_[at];
+                if (Near_Within(node.position, p, tolerance_)) return at | kMerged;
+                const std::uint32_t child = node.child[Hyper_Octant(p, node.position)];
+                if (child == kNone) break;
+                at = child;
+            }
+        }
+    } else {
+        nearVertices_.clear();
+        for (std::uint32_t i = 0; i < near.count; ++i) {
+            const std::uint32_t v = vertexOf_[nearList_[near.first + i]];
+            if (!(v & kMerged)) nearVertices_.push_back(v);
+        }
+        if (!nearVertices_.empty()) {
+            ++stats_.nearQueries;
+            BuildTree();
+            std::sort(nearVertices_.begin(), nearVertices_.end());
+            for (std::uint32_t n : nearVertices_)
+                if (Holds(n, p)) return n | kMerged;
+        }
+    }
+    positions_[vertexCount_] = p;
+    return vertexCount_++;
 }
 
 int VertexMerger::Resolve(const Vec3& p) {
@@ -228,7 +413,7 @@ VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigne
                         return Scan::Restart;
                     }
                     if (++looked > scanLimit_) return Scan::Crowded;
-                    if (Near_Within(positions_[n], p, tolerance_)) near_.push_back(n);
+                    if (Near_Within(GridPosition(n), p, tolerance_)) near_.push_back(n);
                 }
             }
         }
@@ -248,7 +433,7 @@ void VertexMerger::Split(CellSlot& cell) {
 }
 
 void VertexMerger::Link(CellGrid& grid, std::uint32_t node) {
-    const Vec3& p = positions_[node];
+    const Vec3& p = GridPosition(node);
     const std::int32_t key[3] = {grid.CellOf(p.x), grid.CellOf(p.y), grid.CellOf(p.z)};
     CellSlot* cell = grid.Find(key);
     if (cell->headPlusOne == kSplit) return Link(fine_, node);
@@ -264,8 +449,10 @@ void VertexMerger::Link(CellGrid& grid, std::uint32_t node) {
 }
 
 int VertexMerger::MakeVertex(const Vec3& p) {
-    const auto k = static_cast<std::uint32_t>(positions_.size());
-    positions_.push_back(p);
+    const std::uint32_t k = vertexCount_;
+    if (k == positions_.size()) positions_.Resize(2 * positions_.size());
+    positions_[k] = p;
+    vertexCount_ = k + 1;
     nextInCell_.push_back(kNone);
     Link(coarse_, k);
     return static_cast<int>(k);
@@ -273,7 +460,7 @@ int VertexMerger::MakeVertex(const Vec3& p) {
 
 int VertexMerger::WalkTree(const Vec3& p) {
     ++stats_.treeWalks;
-    if (positions_.empty()) return MakeVertex(p);
+    if (vertexCount_ == 0) return MakeVertex(p);
     BuildTree();
     for (std::uint32_t at = 0;;) {
         const TreeNode& node = tree_[at];
@@ -310,10 +497,12 @@ bool Box_Holds(const float lo[3], const float hi[3], const Vec3& p) {
 // slot taken meanwhile by an earlier member of the group means continuing below that member, which
 // is exactly where the one-by-one insertion would have gone.
 void VertexMerger::BuildTree() {
-    const auto count = static_cast<std::uint32_t>(positions_.size());
+    const std::uint32_t count = vertexCount_;
     if (built_ == count) return;
-    tree_.Resize(count);
-    boxes_.Resize(count);
+    if (tree_.size() < count) {  // with two threads the room is there from the start
+        tree_.Resize(count);
+        boxes_.Resize(count);
+    }
     constexpr float kInf = std::numeric_limits<float>::infinity();
     std::uint32_t k = built_;
     for (std::uint32_t i = k; i < count; ++i) {

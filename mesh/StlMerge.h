@@ -22,12 +22,22 @@
 //   so that their cache misses overlap.
 // - When even the fine cells are crowded, or a lookup would meet more than 27 cells, the point
 //   walks the tree with the plain test.
+// - Given a bound on the points, the work is shared by two threads that never wait for each other
+//   until the end: the caller's thread numbers the distinct points (exact table) and finds, with
+//   the grid, the earlier distinct points within the tolerance; a second thread takes the points
+//   in order and decides each: no near vertex among those, a new vertex; otherwise the boxes
+//   (the tree is the second thread's alone) or a walk. Insert then gives the point's number, and
+//   Index() the vertex after Finish(). Every vertex is the distinct point that made it, so the
+//   near vertices are among the near points and the answers are those of one thread.
 // Any tolerance is taken: NaN and negative ones act as 0, an infinite one merges every finite
 // point into the first (as the plain test does). For finite coordinates the indices are always
 // the plain tree's; the work per point is bounded by the scan limit or by one walk of the tree.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -56,6 +66,7 @@ public:
     const T& operator[](std::size_t i) const { return data_[i]; }
     T& Mutable(std::size_t i) const { return data_[i]; }
     std::size_t size() const { return count_; }
+    const T* data() const { return data_; }
     T* begin() { return data_; }
     T* end() { return data_ + count_; }
 
@@ -81,16 +92,31 @@ public:
     // spacing: a typical distance between neighbouring corners, used only to size the grid cells;
     // expectedVertices sizes the tables (they grow as needed; small inputs get small tables).
     // scanLimit: grid nodes looked at for one point before it walks the tree instead (tests lower
-    // it to reach that path).
-    VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit = 4096);
+    // it to reach that path). maxPoints: when not 0, the two-thread merge for at most this many
+    // distinct points (more throws std::length_error).
+    VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit = 4096,
+                 std::size_t maxPoints = 0);
+    ~VertexMerger();
+    VertexMerger(const VertexMerger&) = delete;
+    VertexMerger& operator=(const VertexMerger&) = delete;
 
+    // The vertex index of p, or with two threads the number of p's distinct point, for Index().
     int Insert(const Vec3& p);
     // Starts loading the table slot of a corner that will be inserted soon.
     void Prefetch(const Vec3& p) const;
+    // Ends the second thread's work (no Insert after it); the calls below want it. Safe to call more
+    // than once.
+    void Finish();
+    // The vertex of what Insert gave.
+    int Index(int inserted) const {
+        return threaded_ ? int(vertexOf_[std::size_t(inserted)] & kIndexBits) : inserted;
+    }
+    // Whether Index() is not the identity (some distinct point merged into an earlier vertex).
+    bool Renumbered() const { return threaded_ && vertexCount_ != pointCount_; }
 
-    unsigned Count() const { return static_cast<unsigned>(positions_.size()); }
-    const std::vector<Vec3>& Positions() const { return positions_; }
-    const MergeStats& Stats() const { return stats_; }
+    unsigned Count() const { return vertexCount_; }
+    std::span<const Vec3> Positions() const { return {positions_.data(), vertexCount_}; }
+    MergeStats Stats() const { return stats_; }
 
 private:
     struct ExactSlot {
@@ -123,16 +149,34 @@ private:
         float lo[3];  // inclusive
         float hi[3];  // exclusive
     };
+    // A distinct point with earlier points within the tolerance (two threads): those points
+    // (count of them from nearList_[first]), or a walk when the grid gave up.
+    static constexpr std::uint32_t kWalk = 0xFFFFFFFFu;
+    struct NearPoint {
+        std::uint32_t point;
+        std::uint32_t count;  // kWalk: walk the tree
+        std::uint64_t first;
+    };
+    static constexpr std::uint32_t kMerged = 0x80000000u;  // in vertexOf_: into an earlier vertex
+    static constexpr std::uint32_t kIndexBits = 0x7FFFFFFFu;
 
     enum class Scan { Done, SeeFine, Restart, Crowded };
 
     int Resolve(const Vec3& p);
+    void Queue(const Vec3& p);  // two threads: the caller's part of a new distinct point
+    const Vec3& GridPosition(std::uint32_t n) const { return threaded_ ? points_[n] : positions_[n]; }
     // Adds the nodes of the grid's cells within reach of p to near_ (the coarse scan starts the
     // list afresh). Restart: a crowded coarse cell was just split; Crowded: too many nodes looked at.
     Scan ScanGrid(CellGrid& grid, const Vec3& p, unsigned& looked);
     void Split(CellSlot& cell);
     void Link(CellGrid& grid, std::uint32_t node);
     int MakeVertex(const Vec3& p);
+    // The second thread.
+    void RunDecider();
+    void Decide(std::uint32_t points, std::uint32_t nearPoints);
+    std::uint32_t DecideNear(const NearPoint& near);
+    void Publish();
+    void StopDecider();
     int WalkTree(const Vec3& p);
     void BuildTree();
     bool Holds(std::uint32_t node, const Vec3& p) const;
@@ -145,7 +189,29 @@ private:
     double queryReach_;  // the tolerance, widened for the rounding of the float difference
     bool walkOnly_;      // infinite tolerance: every point walks the tree
     double fineSize_;
-    std::vector<Vec3> positions_;
+    ZeroTable<Vec3> positions_;  // its size is its room; the first vertexCount_ are the vertices
+    std::uint32_t vertexCount_ = 0;
+
+    // Two threads. The caller's: the distinct points and those with near points, handed over by
+    // publishing their counts. The second's: what became of each point (vertexOf_).
+    bool threaded_ = false;
+    ZeroTable<Vec3> points_;
+    std::uint32_t pointCount_ = 0;
+    ZeroTable<NearPoint> nearPoints_;
+    std::uint32_t nearPointCount_ = 0;
+    ZeroTable<std::uint32_t> nearList_;  // when full, near points walk instead
+    std::uint64_t nearListCount_ = 0;
+    ZeroTable<std::uint32_t> vertexOf_;
+    std::uint32_t decided_ = 0;      // the second thread's: points decided
+    std::uint32_t nearDecided_ = 0;  // and near points among them
+    std::thread decider_;
+    std::atomic<std::uint32_t> publishedPoints_{0};
+    std::atomic<std::uint32_t> publishedNear_{0};
+    std::atomic<std::uint32_t> signal_{0};  // bumped to wake the second thread
+    std::atomic<bool> sleeping_{false};
+    std::atomic<bool> finishing_{false};  // nothing more will be published
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> failed_{false};  // the second thread ran out of memory
 
     ZeroTable<ExactSlot> exact_;
     std::size_t exactUsed_ = 0;
@@ -169,7 +235,8 @@ private:
     int shiftCredit_ = 8;  // guesses below the chain still pay off
 
     std::vector<std::uint32_t> near_;
-    MergeStats stats_;
+    std::vector<std::uint32_t> nearVertices_;  // the second thread's
+    MergeStats stats_;                         // with two threads, each counts its own fields
 };
 
 }  // namespace orvex

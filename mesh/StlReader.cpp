@@ -30,6 +30,8 @@ namespace {
 constexpr std::size_t kProgressStep = 1u << 18;
 constexpr std::size_t kSpacingSamples = 1024;
 constexpr std::size_t kPrefetchAhead = 8;
+constexpr std::size_t kThreadedFacets = 1u << 16;
+constexpr unsigned kScanLimit = 4096;
 // Face indices are ints: stop while three more corners still fit.
 constexpr unsigned kMaxVertices = unsigned(std::numeric_limits<int>::max()) - 3;
 // A text file has no zero byte; a binary one nearly always has one early (in its facet count).
@@ -193,7 +195,11 @@ template <class FacetAt>
 bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlReadOptions& options,
                   StlReadReport& report) {
     const float tolerance = Coincidence_Tolerance >= 0.0f ? Coincidence_Tolerance : 0.0f;
-    VertexMerger merger(tolerance, Estimate_Spacing(count, facetAt), count / 2 + 3);
+    // Large files share the merging with a second thread; the face indices are then the corners'
+    // distinct points until the end.
+    const bool threaded = count >= kThreadedFacets && count <= kMaxVertices / 3;
+    VertexMerger merger(tolerance, Estimate_Spacing(count, facetAt), count / 2 + 3, kScanLimit,
+                        threaded ? 3 * count : 0);
     std::vector<FaceIndex> faces;
     std::vector<Vec3> normals;
     faces.reserve(count);
@@ -205,7 +211,7 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
             for (const Vec3& corner : ahead.corner) merger.Prefetch(corner);
         }
         const StlFacet facet = facetAt(k);
-        if (merger.Count() > kMaxVertices) {
+        if (!threaded && merger.Count() > kMaxVertices) {
             report.tooManyVertices = true;
             break;
         }
@@ -221,8 +227,12 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
             if (Cancel_Requested(options.progress)) return false;
         }
     }
+    merger.Finish();
     report.merge = merger.Stats();
     if (faces.empty()) return true;
+    if (merger.Renumbered())
+        for (FaceIndex& face : faces)
+            for (int& corner : face) corner = merger.Index(corner);
 
     // The faces reach the mesh only complete, so a cancelled read leaves it empty.
     mesh.FreeFaces();

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "analysis/Curvature.h"
@@ -26,19 +28,28 @@ namespace {
 
 // Indices from both, and the merger's statistics for checking which path was taken.
 MergeStats Expect_Same_Indices(const std::vector<Vec3>& points, float tolerance, float spacing,
-                               unsigned scanLimit = 4096) {
+                               unsigned scanLimit = 4096, std::size_t maxPoints = 0) {
     HyperPointTree tree(tolerance);
-    VertexMerger merger(tolerance, spacing, 16, scanLimit);
+    VertexMerger merger(tolerance, spacing, 16, scanLimit, maxPoints);
+    std::vector<int> expected, got;
+    for (const Vec3& p : points) {
+        expected.push_back(tree.Insert(p));
+        got.push_back(merger.Insert(p));
+    }
+    merger.Finish();
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const int expected = tree.Insert(points[i]);
-        const int got = merger.Insert(points[i]);
-        if (expected != got) {
+        if (expected[i] != merger.Index(got[i])) {
             ADD_FAILURE() << "corner " << i << " (" << points[i].x << ", " << points[i].y << ", "
-                          << points[i].z << "): tree " << expected << ", merger " << got;
+                          << points[i].z << "): tree " << expected[i] << ", merger " << merger.Index(got[i]);
             break;
         }
     }
     EXPECT_EQ(merger.Count(), tree.Count());
+    for (unsigned v = 0; v < std::min(merger.Count(), tree.Count()); ++v)
+        if (!(merger.Positions()[v] == tree.Nodes()[v].position)) {
+            ADD_FAILURE() << "vertex " << v << " moved";
+            break;
+        }
     return merger.Stats();
 }
 
@@ -164,6 +175,37 @@ TEST(VertexMerger, GuessedStartsBelowThePathOnScansAndShuffles) {
     const MergeStats stats = Expect_Same_Indices(points, 0.0005f, 0.002f);
     EXPECT_GT(stats.nearQueries, 0u);
     EXPECT_GT(stats.guessedStarts, 0u);
+}
+
+// Two threads: the caller's numbers the distinct points and lists their near points, the second
+// decides them in order. The indices never depend on how far either got.
+TEST(VertexMerger, TwoThreadsGiveTheSameIndices) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> centre(-1.0f, 1.0f), jitter(-0.0008f, 0.0008f);
+    std::vector<Vec3> clusters;
+    for (int i = 0; i < 10000; ++i) {
+        const Vec3 c = {centre(random), centre(random), centre(random)};
+        clusters.push_back(c);
+        for (int k = random() % 4; k > 0; --k)
+            clusters.push_back({c.x + jitter(random), c.y + jitter(random), c.z + jitter(random)});
+    }
+    const std::vector<Vec3> rows = Sphere_Corners(20000, FacetOrder::Rows, 0.05);
+    const std::vector<Vec3> shuffled = Sphere_Corners(20000, FacetOrder::Shuffled, 0.05);
+    for (const std::vector<Vec3>* points : {&rows, &shuffled, &std::as_const(clusters)}) {
+        SCOPED_TRACE(testing::Message() << points->size() << " points");
+        EXPECT_GT(Expect_Same_Indices(*points, 0.0005f, 0.003f, 4096, points->size()).nearQueries, 0u);
+        // Crowded cells: points walk the whole tree.
+        EXPECT_GT(Expect_Same_Indices(*points, 0.0005f, 0.0f, 2, points->size()).treeWalks, 0u);
+        // Every tolerance, and so many near points that their lists run out.
+        for (float tolerance : {0.0f, 0.01f, 0.1f})
+            Expect_Same_Indices(*points, tolerance, 0.003f, 4096, points->size());
+    }
+    // More distinct points than promised: refused, not overrun.
+    VertexMerger small(0.0005f, 1.0f, 4, 4096, 2);
+    small.Insert({0, 0, 0});
+    small.Insert({0, 0, 0});
+    small.Insert({1, 0, 0});
+    EXPECT_THROW(small.Insert({2, 0, 0}), std::length_error);
 }
 
 TEST(VertexMerger, CleanSphereNeverBuildsTheTree) {
