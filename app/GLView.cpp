@@ -25,16 +25,28 @@ public:
         pos_ = pos;
         text_ = text;
         background_ = background;
-        setVisible(!text_.isEmpty());
+        setVisible(!text_.isEmpty() || !outline_.isNull());
         // Shown at once: the commands that write progress text do not return to the event loop.
-        if (!text_.isEmpty()) repaint();
+        if (isVisible()) repaint();
     }
     QString Text() const { return text_; }
+    void Set_Outline(const QRect& outline) {
+        outline_ = outline;
+        setVisible(!text_.isEmpty() || !outline_.isNull());
+        if (isVisible()) repaint();
+    }
+    QRect Outline() const { return outline_; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (text_.isEmpty()) return;
         QPainter painter(this);
+        if (!outline_.isNull()) {
+            painter.setPen(QPen(QColor(255, 0, 0), 1));
+            const QPoint corners[5] = {outline_.topLeft(), outline_.topRight(), outline_.bottomRight(),
+                                       outline_.bottomLeft(), outline_.topLeft()};
+            painter.drawPolyline(corners, 5);
+        }
+        if (text_.isEmpty()) return;
         painter.setFont(font());
         const QRect placed(pos_, painter.fontMetrics().size(Qt::TextSingleLine, text_));
         painter.fillRect(placed.adjusted(-2, 0, 2, 0), background_);
@@ -46,6 +58,7 @@ protected:
     }
 
 private:
+    QRect outline_;
     QPoint pos_;
     QString text_;
     QColor background_ = Qt::black;
@@ -57,6 +70,9 @@ GLView::GLView(QWidget* parent) : QOpenGLWidget(parent) {
     overlay_ = new CanvasOverlay(this);
     overlay_->setFont(QFont(QStringLiteral("Verdana"), 8));
     overlay_->hide();
+    // Moves without a button show the position in the status bar.
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QSurfaceFormat GLView::Surface_Format() {
@@ -110,6 +126,36 @@ void GLView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+void GLView::mousePressEvent(QMouseEvent* event) {
+    emit mousePressed(event);
+    event->accept();
+}
+
+void GLView::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(event);
+    event->accept();
+}
+
+void GLView::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouseReleased(event);
+    event->accept();
+}
+
+void GLView::wheelEvent(QWheelEvent* event) {
+    emit wheelTurned(event);
+    event->accept();
+}
+
+void GLView::Draw_Outline(const QRect& rect) {
+    overlay_->setGeometry(this->rect());
+    overlay_->raise();
+    overlay_->Set_Outline(rect.normalized());
+}
+
+QRect GLView::Outline() const {
+    return overlay_->Outline();
+}
+
 void GLView::Write_Canvas_Text(const QPoint& pos, const QString& text, const QColor& background) {
     overlay_->setGeometry(rect());
     overlay_->raise();
@@ -117,6 +163,7 @@ void GLView::Write_Canvas_Text(const QPoint& pos, const QString& text, const QCo
 }
 
 void GLView::Clear_Canvas_Text() {
+    if (!overlay_->Outline().isNull()) overlay_->Set_Outline({});
     if (!overlay_->Text().isEmpty()) overlay_->Set({}, {}, Qt::black);
 }
 

@@ -28,6 +28,10 @@ public:
     void Write_Canvas_Text(const QPoint& pos, const QString& text, const QColor& background);
     void Clear_Canvas_Text();
     QString Canvas_Text() const;
+    // The red selection outline through the four corners of `rect` (widget pixels), shown at once
+    // and wiped, like canvas text, by the next frame.
+    void Draw_Outline(const QRect& rect);
+    QRect Outline() const;
 
     // A frozen view keeps its last picture (a new size gets the background only) and draws no
     // frame: long commands freeze it while the event loop runs inside them.
@@ -42,12 +46,20 @@ public:
 
 signals:
     void doubleClicked(const QPoint& globalPos);
+    void mousePressed(QMouseEvent* event);
+    void mouseMoved(QMouseEvent* event);
+    void mouseReleased(QMouseEvent* event);
+    void wheelTurned(QWheelEvent* event);
 
 protected:
     void initializeGL() override;
     void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     DrawFrame draw_;

@@ -108,6 +108,7 @@ TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
 
     glView_->Set_Draw_Frame([this](int width, int height) { return drawFrame(width, height); });
     connect(glView_, &GLView::doubleClicked, this, &TMyGL::FormDblClick);
+    installInteraction();
 }
 
 TMyGL::~TMyGL() {
@@ -220,6 +221,7 @@ void TMyGL::FormPaint() {
 
 int TMyGL::drawFrame(int width, int height) {
     const int ms = Render_Main_Frame(width, height, View, Current_Display_Options(), Current_Scene());
+    ++Frames_Drawn;
     Set_Panel_Text(1, QString::fromStdString(Frame_Rate_Text(ms)));
     return ms;
 }

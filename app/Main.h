@@ -13,6 +13,8 @@
 //   MainFacet.cpp      boundaries, Transfer, line-segment imports, the split and screenshot saves
 //   MainGrab.cpp       the picture of the GL area (screenshots, clipboard, captured frames)
 //   MainProcessing.cpp smoothing, reversal, statistics, reduction, attraction, the smoothing batch
+//   MainMouse.cpp      mouse navigation and rectangle selection
+//   MainKeys.cpp       the keys, the clipboard copy and Fit View
 // Invariants: Main_Objects and Aux_Objects are owned lists, newest first, and nothing keeps one of
 // their meshes beyond a command; every command runs to completion on the GUI thread; a frame only
 // reads the model.
@@ -204,6 +206,31 @@ public:
     // The largest cloud of "Convex Routine" (ten million); tests make it small.
     unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
     void FormDblClick(const QPoint& globalPos);
+
+    // ---- Mouse and keys (MainMouse.cpp, MainKeys.cpp) -----------------------------------------
+    // Positions are pixels of the GL area (x right, y down from its top-left corner).
+    float Last_X = 0.0f;
+    float Last_Y = 0.0f;
+    bool Mouse_Held = false;
+    int Press_X = 0;
+    int Press_Y = 0;
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
+    void FormMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int X, int Y);
+    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
+    // `delta`: the wheel's angle delta in eighths of a degree; one zoom step per 120 summed.
+    void FormMouseWheel(Qt::KeyboardModifiers shift, int delta);
+    // `key` is a Qt::Key; Qt::KeypadModifier marks the numeric pad.
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    void ToolButton3Click();
+    void FitView1Click();
+    // The picture of the GL area onto the clipboard (a visible Inspector is out of the way meanwhile).
+    void Copy_To_Clipboard();
+    // Asks a Yes/No question under `caption` (a question box by default); true for Yes.
+    std::function<bool(const QString& text, const QString& caption)> Ask_Question;
+    // F2 and F3 show or hide these windows (the Instance View and the Render window) once set.
+    QPointer<QWidget> Instance_View_Window;
+    QPointer<QWidget> Render_Window;
+    int Frames_Drawn = 0;  // frames drawn this run (the key-0 glide counts them)
     void Detectboundary1Click();
     void Refineboundary1Click();
     void Transfer1Click();
@@ -271,6 +298,14 @@ private:
     QPointer<TMesh_Formation> meshFormation_;
     QPointer<TReport_Form> report_;
     QPointer<TNew_File_Dialog> newFileDialog_;
+    // Mouse and keys.
+    void installInteraction();  // mouse and key wiring, the paired point sets
+    void installKeyRouting();
+    bool zoomStep(float factor, bool divide = false);
+    void glideToTop();
+    void drawSelectionOutline(int X, int Y);
+    int wheelSum_ = 0;
+
     bool idleBusy_ = false;
     bool dumpFailureSaid_ = false;  // the C-array dump's failure was shown since its last success
     QString lastCanvasText_;

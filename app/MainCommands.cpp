@@ -131,6 +131,7 @@ void TMyGL::buildMenus() {
     addCommand(Menu, "InstanceView1", "Instance View", nullptr, kLater);
     addCommand(Menu, "OpenFile1", "Tool Inspector", &TMyGL::OpenFile1Click);
     addCommand(Menu, "ObjectOption1", "Object Option", nullptr);
+    addCommand(Menu, "FitView1", "Fit View", &TMyGL::FitView1Click);
     Menu->addSeparator();
     addCommand(Menu, "About1", "About", nullptr);
     addCommand(Menu, "Exit1", "Exit", &TMyGL::Exit1Click);
@@ -157,7 +158,8 @@ void TMyGL::buildToolBar() {
         {"ToolButton1", "Open", "document-open", "Op", kPlainTile, nullptr, true},
         {"ToolButton2", "(no command)", nullptr, "\u2026", kPlainTile, nullptr, true},
         {"ToolButton12", "Free all objects", "edit-clear", "Clr", kMeshTile, &TMyGL::ToolButton12Click, true},
-        {"ToolButton3", "Copy the view to the clipboard", "edit-copy", "Cp", kViewTile, nullptr, kLater},
+        {"ToolButton3", "Copy the view to the clipboard", "edit-copy", "Cp", kViewTile, &TMyGL::ToolButton3Click,
+         true},
         {"ToolButton14", "Reset the view", "zoom-original", "1:1", kViewTile, &TMyGL::ToolButton14Click,
          true},
         {"ToolButton4", "Stop scan playback", "media-playback-stop", "\u25A0", kPlayTile, nullptr, kLater},

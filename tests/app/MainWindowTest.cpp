@@ -152,7 +152,7 @@ private slots:
         for (const char* name :
              {"Verification",    "Training1",       "RMSSphere1",      "Routineplay1",
               "RoutineCapture1",
-              "About2",          "Texture1",        "InstanceView1",    "ToolButton3",
+              "About2",          "Texture1",        "InstanceView1",
               "ToolButton4",     "ToolButton5",
               "ToolButton28",    "ToolButton29",     "ToolButton30"}) {
             QAction* action = window.Command_Action(name);
@@ -167,7 +167,7 @@ private slots:
               "Save1",         "Save_Menu",    "NewFile1",      "ToolButton24",
               "SerialSmoothSTL1", "TempTest1", "ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11",
               "ToolButton32", "Detectboundary1",
-              "Refineboundary1", "Transfer1", "LineSegment1", "ToolButton15"}) {
+              "Refineboundary1", "Transfer1", "LineSegment1", "ToolButton15", "ToolButton3", "FitView1"}) {
             QAction* action = window.Command_Action(name);
             QVERIFY2(action, name);
             QVERIFY2(action->isEnabled(), name);
@@ -191,7 +191,7 @@ private slots:
         orvex::TMyGL window;
         QCOMPARE(actionTexts(window.Menu->actions()),
                  (QStringList{"Open File", "Import File", "Save File", "Import STL Model", "Instance View",
-                              "Tool Inspector", "Object Option", "About", "Exit"}));
+                              "Tool Inspector", "Object Option", "Fit View", "About", "Exit"}));
         QMenu* import = window.Menu->findChild<QMenu*>("ImportFile1");
         QVERIFY(import);
         QCOMPARE(actionTexts(import->actions()),
