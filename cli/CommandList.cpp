@@ -8,6 +8,7 @@ void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Bench_Hull_Command(app, state);
     Add_Bench_Smooth_Command(app, state);
     Add_Bench_Reduce_Command(app, state);
+    Add_Bench_Select_Command(app, state);
     Add_Generate_Command(app, state);
     Add_Ct_Command(app, state);
     Add_Hull_Command(app, state);

@@ -25,6 +25,8 @@ void Add_Bench_Hull_Command(CLI::App& app, RunState& state);
 void Add_Bench_Smooth_Command(CLI::App& app, RunState& state);
 // orvex bench reduce: triangle reduction on the sphere and the horse (CmdBenchReduce.cpp).
 void Add_Bench_Reduce_Command(CLI::App& app, RunState& state);
+// orvex bench select: the rectangle selection walk and the selection edits (CmdBenchSelect.cpp).
+void Add_Bench_Select_Command(CLI::App& app, RunState& state);
 // orvex generate OUT.ran|.xyz|.xyc: a random point set as "New File" makes it (CmdGenerate.cpp).
 void Add_Generate_Command(CLI::App& app, RunState& state);
 // orvex ct FILE.ct --threshold N (--simple-cube OUT | --marching-cube OUT), and orvex bench ct (CmdCt.cpp).
