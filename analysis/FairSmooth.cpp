@@ -3,10 +3,12 @@
 #include "analysis/FairSmooth.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "analysis/AreaSmooth.h"
 #include "geometry/Vec3d.h"
+#include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 
 namespace orvex {
@@ -36,24 +38,62 @@ double Volume_Error(double initial, double volume) {
 
 void Scale_About(UniOb& mesh, double s, const Vec3d& c) {
     const double t[3] = {(1.0 - s) * c.x, (1.0 - s) * c.y, (1.0 - s) * c.z};
-    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
-        Vec3& p = mesh.Vertex_Pos[v];
-        p.x = float(s * p.x + t[0]);
-        p.y = float(s * p.y + t[1]);
-        p.z = float(s * p.z + t[2]);
-    }
+    Vec3* pos = mesh.Vertex_Pos.data();
+    Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v) {
+            Vec3& p = pos[v];
+            p.x = float(s * p.x + t[0]);
+            p.y = float(s * p.y + t[1]);
+            p.z = float(s * p.z + t[2]);
+        }
+    });
 }
 
-double Signed_Volume(const UniOb& mesh) {
-    const Vec3* pos = mesh.Vertex_Pos.data();
+// Per-face terms side by side, their sum in face order: the same bits as one sweep.
+template <class Term>
+double Ordered_Sum(const UniOb& mesh, double* terms, Term&& term) {
+    const unsigned F = mesh.Face_Count;
+    Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t f = begin; f < end; ++f) terms[f] = term(f);
+    });
     double sum = 0.0;
-    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
-        const FaceIndex& t = mesh.Face_Index[f];
+    for (unsigned f = 0; f < F; ++f) sum += terms[f];
+    return sum;
+}
+
+double Signed_Volume(const UniOb& mesh, double* terms) {
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    const double sum = Ordered_Sum(mesh, terms, [&](std::size_t f) {
+        const FaceIndex& t = face[f];
         const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-        sum += A.x * (double(B.y) * C.z - double(B.z) * C.y) + A.y * (double(B.z) * C.x - double(B.x) * C.z) +
+        return A.x * (double(B.y) * C.z - double(B.z) * C.y) + A.y * (double(B.z) * C.x - double(B.x) * C.z) +
                A.z * (double(B.x) * C.y - double(B.y) * C.x);
-    }
+    });
     return sum / 6.0;
+}
+
+// The Volume of Compute_Volume alone (its tetrahedra signed by the stored face normals, summed in
+// the same order), without the area and centroid the steps before the last do not need. With
+// `refresh` each face's normal is recomputed first, as Compute_Face_Normals would.
+float Facing_Volume(UniOb& mesh, double* terms, bool refresh) {
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    Vec3* normal = mesh.Face_Normal.data();
+    const double volume = Ordered_Sum(mesh, terms, [&](std::size_t f) {
+        const FaceIndex& t = face[f];
+        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        if (refresh) Facet_Normal(normal[f], A, B, C);
+        const Vec3& n = normal[f];
+        const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
+                              double(B.x) * C.y - double(B.y) * C.x};
+        double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
+        if (triple < 0) triple = -triple;
+        const double a6 = triple / 6.0;
+        const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
+        return facing >= 0 ? a6 : -a6;
+    });
+    return static_cast<float>(volume);
 }
 
 }  // namespace
@@ -84,7 +124,8 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
 
     // The volume the first scale needs, in double and without normals: the sum of the signed
     // tetrahedra to the origin.
-    double volume = Signed_Volume(mesh);
+    const std::unique_ptr<double[]> terms(new double[mesh.Face_Count]);
+    double volume = Signed_Volume(mesh, terms.get());
     if (!haveCentre) {
         // A mesh that had no volume to scale about takes the centroid after the pass.
         Compute_Face_Normals(mesh);
@@ -100,8 +141,7 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
             Scale_About(mesh, std::pow(initial / volume, 0.33333333333), c);
             // Scaling with s > 0 turns no face, so the normals of the first step give the volume's
             // signs for the later ones.
-            if (steps == 0) Compute_Face_Normals(mesh);
-            Compute_Volume(mesh);
+            mesh.Volume = Facing_Volume(mesh, terms.get(), steps == 0);
             ++steps;
             volume = mesh.Volume;
             const double next = Volume_Error(initial, volume);
@@ -110,6 +150,8 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
             error = next;
             if (error <= kTolerance || steps >= kMaxSteps) break;
         }
+        // Area and centroid of the last step, from the normals its volume was signed by.
+        Compute_Volume(mesh);
         if (steps > 1) Compute_Face_Normals(mesh);
     } else {
         Compute_Face_Normals(mesh);

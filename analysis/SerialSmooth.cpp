@@ -8,7 +8,6 @@
 #include "analysis/FairSmooth.h"
 #include "mesh/MeshWriters.h"
 #include "mesh/StlReader.h"
-#include "mesh/Topology.h"
 #include "mesh/UniOb.h"
 
 namespace orvex {
@@ -84,9 +83,8 @@ SerialSmoothFile Serial_Smooth_File(const std::string& path, const SerialSmoothP
             result.message = "stopped before it was written";
             return result;
         }
+        // FairSmooth leaves the face and weighted vertex normals current.
         result.steps.push_back(FairSmooth(mesh, params.factor, true, params.method));
-        Compute_Face_Normals(mesh);
-        Compute_Vertex_Normals(mesh, true);
         Report_Progress(progress, 1.0, "");  // lets a window breathe between passes
     }
     result.volume = mesh.Volume;

@@ -7,45 +7,74 @@
 #include <memory>
 #include <vector>
 
+#include "mesh/ThreadRanges.h"
+
 namespace orvex {
 
 void Compute_Face_Normals(UniOb& mesh) {
     if (mesh.IsEmpty()) return;
     const Vec3* pos = mesh.Vertex_Pos.data();
-    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
-        const FaceIndex& t = mesh.Face_Index[f];
-        Facet_Normal(mesh.Face_Normal[f], pos[t[0]], pos[t[1]], pos[t[2]]);
-    }
+    const FaceIndex* face = mesh.Face_Index.data();
+    Vec3* normal = mesh.Face_Normal.data();
+    Run_Ranges(mesh.Face_Count, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t f = begin; f < end; ++f) {
+            const FaceIndex& t = face[f];
+            Facet_Normal(normal[f], pos[t[0]], pos[t[1]], pos[t[2]]);
+        }
+    });
 }
 
 void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
     if (mesh.IsEmpty()) return;
     const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    const Vec3* faceNormal = mesh.Face_Normal.data();
     Vec3* normal = mesh.Vertex_Normal.data();
+    const unsigned F = mesh.Face_Count;
     for (unsigned v = 0; v < mesh.Vertex_Count; ++v) normal[v] = Vec3{};
 
-    // Accumulating right after each face's angles adds the same terms in the same order as
-    // computing every angle first, without a 3F scratch table.
-    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
-        const FaceIndex& t = mesh.Face_Index[f];
-        const Vec3& fn = mesh.Face_Normal[f];
-        if (weighted) {
-            float angle[3];
-            Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], angle);
+    if (weighted && Range_Threads(F) > 1) {
+        // The angles (two arc cosines a face) are most of the work and independent per face; the
+        // sums then add the same terms in the same face order as the single sweep below.
+        const std::unique_ptr<float[]> angles(new float[std::size_t(F) * 3]);
+        Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t f = begin; f < end; ++f) {
+                const FaceIndex& t = face[f];
+                Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], &angles[3 * f]);
+            }
+        });
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3& fn = faceNormal[f];
+            const float* angle = &angles[3 * std::size_t(f)];
             for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
-        } else {
-            for (int j = 0; j < 3; ++j) normal[t[j]] += fn;
+        }
+    } else {
+        // Accumulating right after each face's angles adds the same terms in the same order as
+        // computing every angle first, without a 3F scratch table.
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3& fn = faceNormal[f];
+            if (weighted) {
+                float angle[3];
+                Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], angle);
+                for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
+            } else {
+                for (int j = 0; j < 3; ++j) normal[t[j]] += fn;
+            }
         }
     }
     // The sums are of unit normals and angles, so the cut-off is no length: faces that cancel
     // (a sheet folded back on itself) leave rounding residue with no direction, not a normal.
-    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) {
-        const Vec3& n = normal[v];
-        if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
-            normal[v] = Vec3{};
-        else
-            Vec3_Normalize(normal[v]);
-    }
+    Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v) {
+            const Vec3& n = normal[v];
+            if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
+                normal[v] = Vec3{};
+            else
+                Vec3_Normalize(normal[v]);
+        }
+    });
 }
 
 void Build_Rings(UniOb& mesh) {
@@ -129,20 +158,48 @@ void Compute_Volume(UniOb& mesh) {
     double volume = 0.0, area = 0.0;
     double sum[3] = {0.0, 0.0, 0.0};
     const Vec3* pos = mesh.Vertex_Pos.data();
-    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
-        const FaceIndex& t = mesh.Face_Index[f];
-        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+    const FaceIndex* face = mesh.Face_Index.data();
+    const Vec3* normal = mesh.Face_Normal.data();
+    const unsigned F = mesh.Face_Count;
+    // The face's tetrahedron, signed by its stored normal.
+    auto signedSixth = [&](const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
         const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
                               double(B.x) * C.y - double(B.y) * C.x};
         double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
         if (triple < 0) triple = -triple;
         const double a6 = triple / 6.0;
-        area += Triangle_Area(A, B, C);
-        const Vec3& n = mesh.Face_Normal[f];
         const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
-        const double h = facing >= 0 ? a6 : -a6;
-        volume += h;
-        for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+        return facing >= 0 ? a6 : -a6;
+    };
+    if (Range_Threads(F) > 1) {
+        // The terms side by side; the sums stay in face order, so every bit is that of one sweep.
+        const std::unique_ptr<double[]> tetra(new double[F]);
+        const std::unique_ptr<float[]> areas(new float[F]);
+        Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t f = begin; f < end; ++f) {
+                const FaceIndex& t = face[f];
+                const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+                tetra[f] = signedSixth(A, B, C, normal[f]);
+                areas[f] = Triangle_Area(A, B, C);
+            }
+        });
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+            const double h = tetra[f];
+            area += areas[f];
+            volume += h;
+            for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+        }
+    } else {
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+            const double h = signedSixth(A, B, C, normal[f]);
+            area += Triangle_Area(A, B, C);
+            volume += h;
+            for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+        }
     }
     mesh.Volume = static_cast<float>(volume);
     mesh.Area = static_cast<float>(area);
