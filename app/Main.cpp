@@ -223,6 +223,7 @@ int TMyGL::drawFrame(int width, int height) {
     const int ms = Render_Main_Frame(width, height, View, Current_Display_Options(), Current_Scene());
     ++Frames_Drawn;
     Set_Panel_Text(1, QString::fromStdString(Frame_Rate_Text(ms)));
+    paintChildViews();
     return ms;
 }
 

@@ -41,6 +41,7 @@
 #include "ui/Inspector.h"
 #include "ui/MeshFormation.h"
 #include "ui/NewFileDialog.h"
+#include "ui/SmallWindows.h"
 #include "volume/CtVolume.h"
 
 class QAction;
@@ -119,6 +120,17 @@ public:
     int Save_Filter_Index = 2;
 
     // ---- Seams for what would otherwise block on a modal window (tests replace them) -----------
+    // ---- Instance View, Render and About (MainWindows.cpp) --------------------------------------
+    void Attach_Windows(TMyView* myView, TAboutBox* aboutBox, TMyPlane* myPlane);
+    TMyView* My_View() const { return myView_; }
+    TAboutBox* About_Box() const { return aboutBox_; }
+    TMyPlane* My_Plane() const { return myPlane_; }
+    // F2 and F3: show a hidden window, hide a shown one.
+    void Toggle_Instance_View();
+    void Toggle_Render();
+    void InstanceView1Click();
+    void About2Click();
+
     // Runs the open dialog at `filterIndex`; several files may be chosen when `multiSelect`.
     std::function<std::optional<OpenChoice>(int filterIndex, bool multiSelect)> Open_Dialog;
     // Tells the user something went wrong (a message box by default).
@@ -298,6 +310,10 @@ private:
     QPointer<TMesh_Formation> meshFormation_;
     QPointer<TReport_Form> report_;
     QPointer<TNew_File_Dialog> newFileDialog_;
+    QPointer<TMyView> myView_;
+    QPointer<TAboutBox> aboutBox_;
+    QPointer<TMyPlane> myPlane_;
+    void paintChildViews();  // the visible Instance View and Render windows follow each frame
     // Mouse and keys.
     void installInteraction();  // mouse and key wiring, the paired point sets
     void installKeyRouting();

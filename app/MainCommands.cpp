@@ -114,7 +114,7 @@ void TMyGL::buildMenus() {
     addCommand(option, "MeshFormation", "Mesh Formation", &TMyGL::MeshFormationClick);
     addCommand(option, "MotionSensor1", "Motion Sensor", &TMyGL::MotionSensor1Click)->setCheckable(true);
 
-    addCommand(MainMenu1, "About2", "About", nullptr, kLater);
+    addCommand(MainMenu1, "About2", "About", &TMyGL::About2Click);
 
     // The popup menu, opened by a double click in the view and by the tray icon.
     Menu = new QMenu(this);
@@ -128,12 +128,12 @@ void TMyGL::buildMenus() {
     addCommand(import, "Texture1", "Texture", nullptr, kLater);
     addCommand(Menu, "Save_Menu", "Save File", &TMyGL::Save_MenuClick);
     addCommand(Menu, "InportSTL1", "Import STL Model", &TMyGL::InportSTL1Click);
-    addCommand(Menu, "InstanceView1", "Instance View", nullptr, kLater);
+    addCommand(Menu, "InstanceView1", "Instance View", &TMyGL::InstanceView1Click);
     addCommand(Menu, "OpenFile1", "Tool Inspector", &TMyGL::OpenFile1Click);
     addCommand(Menu, "ObjectOption1", "Object Option", nullptr);
     addCommand(Menu, "FitView1", "Fit View", &TMyGL::FitView1Click);
     Menu->addSeparator();
-    addCommand(Menu, "About1", "About", nullptr);
+    addCommand(Menu, "About1", "About", &TMyGL::About2Click);
     addCommand(Menu, "Exit1", "Exit", &TMyGL::Exit1Click);
 }
 

@@ -46,6 +46,7 @@ bool TMyGL::runIdleCommand(int code) {
             QPalette palette = View_Widget()->palette();
             palette.setColor(QPalette::Window, Framework_To_QColor(inspector.BG_Color->Color()));
             View_Widget()->setPalette(palette);
+            if (About_Box()) About_Box()->Set_Color(Framework_To_QColor(inspector.BG_Color->Color()));
             return true;
         }
         case 2:

@@ -144,7 +144,7 @@ private slots:
             actionTexts(menuOf(4)->actions()),
             (QStringList{"Smoothing", "Reversing", "Triangles reduction", "Convex hull", "Min. bounding box",
                          "Detect boundary", "Refine boundary", "Transfer", "Temp Test"}));
-        QCOMPARE(actionTexts(menuOf(5)->actions()), (QStringList{"Model Data", "Mesh Formation"}));
+        QCOMPARE(actionTexts(menuOf(5)->actions()), (QStringList{"Model Data", "Mesh Formation", "Motion Sensor"}));
     }
 
     void commandsOfLaterSubsystemsAreDisabled() {
@@ -152,7 +152,7 @@ private slots:
         for (const char* name :
              {"Verification",    "Training1",       "RMSSphere1",      "Routineplay1",
               "RoutineCapture1",
-              "About2",          "Texture1",        "InstanceView1",
+              "Texture1",
               "ToolButton4",     "ToolButton5",
               "ToolButton28",    "ToolButton29",     "ToolButton30"}) {
             QAction* action = window.Command_Action(name);
@@ -167,7 +167,8 @@ private slots:
               "Save1",         "Save_Menu",    "NewFile1",      "ToolButton24",
               "SerialSmoothSTL1", "TempTest1", "ToolButton8", "ToolButton9", "ToolButton10", "ToolButton11",
               "ToolButton32", "Detectboundary1",
-              "Refineboundary1", "Transfer1", "LineSegment1", "ToolButton15", "ToolButton3", "FitView1"}) {
+              "Refineboundary1", "Transfer1", "LineSegment1", "ToolButton15", "ToolButton3", "FitView1",
+              "About2", "InstanceView1", "MotionSensor1"}) {
             QAction* action = window.Command_Action(name);
             QVERIFY2(action, name);
             QVERIFY2(action->isEnabled(), name);

@@ -5,11 +5,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
+#include <QPlainTextEdit>
 #include <QtTest/QtTest>
 #include <cmath>
 
 #include "AppTestSupport.h"
 #include "device/SensorSimulator.h"
+#include "render/Camera.h"
+#include "ui/ColorSwatch.h"
 
 using orvex::Matrix4;
 using orvex::testing::AppHarness;
@@ -53,6 +56,9 @@ class WindowsTest : public QObject {
 private slots:
     void pollingTurnsTheViewAndClosingIsPrompt();
     void uncheckingStopsAndAFailedOpenShowsThePrintedError();
+    void instanceViewKeysNameTheViewAndTheSceneFitsTheSmallerSide();
+    void renderShowsTheBackgroundAndFollowsIt();
+    void aboutClickShowsTheNextPictureAndCloseOnlyHides();
 };
 
 void WindowsTest::pollingTurnsTheViewAndClosingIsPrompt() {
@@ -93,12 +99,14 @@ void WindowsTest::pollingTurnsTheViewAndClosingIsPrompt() {
     QCOMPARE(m[12], 7.0f);
     QCOMPARE(window.View.Zoom_Scale, 2.5f);
 
-    // The sensor goes away: the error shows in panel 0 once, the view stays as it was.
+    // The sensor goes away: the error shows in panel 0, the view stays as the last reading left it.
     simulator.Stop();
     QVERIFY(waitFor([&] { return window.Panel_Text(0).startsWith(QLatin1String("Port ")); }));
+    AppHarness::idleFor(700);  // a reply already on its way may still arrive
     const Matrix4 kept = window.View.Model_Matrix;
-    AppHarness::idleFor(400);
+    AppHarness::idleFor(700);
     QVERIFY(orvex::testing::sameMatrix(kept, window.View.Model_Matrix));
+    QVERIFY(window.Panel_Text(0).startsWith(QLatin1String("Port ")));
 
     // Closing while a reading waits for its time-out ends the thread within that time-out.
     QElapsedTimer clock;
@@ -152,6 +160,152 @@ void WindowsTest::uncheckingStopsAndAFailedOpenShowsThePrintedError() {
     sensor->trigger();
     QVERIFY(!sensor->isChecked());
     QCOMPARE(app.messages.size(), 1);
+}
+
+void WindowsTest::instanceViewKeysNameTheViewAndTheSceneFitsTheSmallerSide() {
+    AppHarness app;
+    orvex::TMyGL& window = app.window();
+    orvex::TMyView* view = window.My_View();
+    QVERIFY(view && !view->isVisible());
+    QCOMPARE(view->windowTitle(), QStringLiteral("Instance View"));
+    QVERIFY(view->isFloating());
+    QCOMPARE(view->size(), QSize(300, 300));
+
+    // A flat box, 200 across x and 100 across y: its box diagonal is sqrt(200^2 + 100^2 + 50^2).
+    app.answerOpen(QStringList{orvex::testing::writeBoxStl(app.path("box.stl"), {200.0f, 100.0f, 50.0f})});
+    window.Open_MenuClick();
+    QVERIFY(action(app, "InstanceView1")->isEnabled());
+    action(app, "InstanceView1")->trigger();
+    QVERIFY(view->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+
+    QTest::keyClick(view->Area(), Qt::Key_4);
+    QCOMPARE(view->windowTitle(), QStringLiteral("Button View"));
+    Matrix4 expected;
+    orvex::Mat4_Identity(expected);
+    orvex::Standard_View(expected, orvex::kViewBottom);
+    QVERIFY(orvex::testing::sameMatrix(view->View_Matrix, expected));
+    // The numeric pad's 9 is not a view key.
+    QTest::keyClick(view->Area(), Qt::Key_9, Qt::KeypadModifier);
+    QCOMPARE(view->windowTitle(), QStringLiteral("Button View"));
+    QTest::keyClick(view->Area(), Qt::Key_9);
+    QCOMPARE(view->windowTitle(), QStringLiteral("ISO Projection at SouthWest"));
+    orvex::Standard_View(expected, orvex::kViewIsoWestSouth);
+    QVERIFY(orvex::testing::sameMatrix(view->View_Matrix, expected));
+    // The main view's camera does not move it.
+    window.View.Zoom_Scale = 5.0f;
+    QTest::keyClick(view->Area(), Qt::Key_T);
+    QCOMPARE(view->windowTitle(), QStringLiteral("Top View"));
+
+    // The box's corners (drawn as points) span 200 q by 100 q around the centre, q = side / diagonal.
+    const QImage image = view->Area()->grabFramebuffer();
+    QRect span;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0) span |= QRect(x, y, 1, 1);
+    QVERIFY(!span.isEmpty());
+    const double q = std::min(image.width(), image.height()) / std::sqrt(200.0 * 200 + 100 * 100 + 50 * 50);
+    QVERIFY2(std::abs(span.width() - 200 * q) <= 4,
+             qPrintable(QString("%1 vs %2").arg(span.width()).arg(200 * q)));
+    QVERIFY2(std::abs(span.height() - 100 * q) <= 4,
+             qPrintable(QString("%1 vs %2").arg(span.height()).arg(100 * q)));
+    QVERIFY(std::abs(span.center().x() - image.width() / 2) <= 3);
+    QVERIFY(std::abs(span.center().y() - image.height() / 2) <= 3);
+
+    // F2 in the main view toggles it.
+    window.activateWindow();
+    window.View_Widget()->setFocus();
+    QTest::keyClick(window.View_Widget(), Qt::Key_F2);
+    QVERIFY(!view->isVisible());
+    QTest::keyClick(window.View_Widget(), Qt::Key_F2);
+    QVERIFY(view->isVisible());
+    window.Toggle_Instance_View();
+    QVERIFY(!view->isVisible());
+}
+
+void WindowsTest::renderShowsTheBackgroundAndFollowsIt() {
+    AppHarness app;
+    orvex::TMyGL& window = app.window();
+    orvex::TMyPlane* plane = window.My_Plane();
+    QVERIFY(plane && !plane->isVisible());
+    window.Toggle_Render();
+    QVERIFY(plane->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(plane));
+    QCOMPARE(plane->windowTitle(), QStringLiteral("Render"));
+    QCOMPARE(plane->size(), QSize(512, 512));
+
+    // A new background shows in the Render window at the next main frame, and colours About.
+    app.inspector().BG_Color->SetColor(0x3060C0);  // framework colour: red 0xC0, green 0x60, blue 0x30
+    app.inspector().Command = 1;
+    AppHarness::idleFor(100);
+    window.FormPaint();
+    QVERIFY(waitFor([&] {
+        const QImage image = plane->grabFramebuffer();
+        return image.pixel(0, 0) == qRgb(0xC0, 0x60, 0x30) &&
+               image.pixel(511, 511) == qRgb(0xC0, 0x60, 0x30) &&
+               image.pixel(256, 256) == qRgb(0xC0, 0x60, 0x30);
+    }));
+    QCOMPARE(window.About_Box()->Color(), QColor(0xC0, 0x60, 0x30));
+    QTest::keyClick(window.View_Widget(), Qt::Key_F3);
+    QVERIFY(!plane->isVisible());
+    QTest::keyClick(window.View_Widget(), Qt::Key_F3);
+    QVERIFY(plane->isVisible());
+}
+
+void WindowsTest::aboutClickShowsTheNextPictureAndCloseOnlyHides() {
+    AppHarness app;
+    orvex::TMyGL& window = app.window();
+    orvex::TAboutBox* about = window.About_Box();
+    QVERIFY(about && !about->isVisible());
+    QCOMPARE(about->size(), QSize(293, 220));
+    QVERIFY(about->Memo1->toPlainText().startsWith(
+        QLatin1String("This program is powered by OpenGL, \nOrvex Vision")));
+    QCOMPARE(about->Memo1->toPlainText().split('\n').size(), 4);
+    QVERIFY(!about->Timer1->isActive());
+    QCOMPARE(about->Animation.c, -1);
+
+    QVERIFY(action(app, "About2")->isEnabled());
+    action(app, "About2")->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    // Activation starts the timer; the first frame brings the picture to 0.
+    QVERIFY(waitFor([&] { return about->Animation.n > 3; }));
+    QCOMPARE(about->Animation.c, 0);
+    const QImage first = about->grabFramebuffer();
+
+    QTest::mouseClick(about, Qt::LeftButton, {}, QPoint(100, 120));
+    QVERIFY(!about->isVisible());
+    QVERIFY(!about->Timer1->isActive());
+    QCOMPARE(about->Animation.c, 1);
+    const int n = about->Animation.n;
+    AppHarness::idleFor(150);
+    QCOMPARE(about->Animation.n, n);
+
+    // Shown again it runs the next picture: boxes instead of the logo.
+    action(app, "About2")->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QVERIFY(waitFor([&] { return about->Animation.n > n + 3; }));
+    QCOMPARE(about->Animation.c, 1);
+    QVERIFY(about->grabFramebuffer() != first);
+
+    // A click on a memo hides it too.
+    QTest::mouseClick(about->Memo2->viewport(), Qt::LeftButton);
+    QVERIFY(!about->isVisible());
+    QCOMPARE(about->Animation.c, 2);
+
+    // Closing only hides: the window and its texture stay for the next showing.
+    action(app, "About2")->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    const unsigned texture = about->Logo_Texture;
+    QVERIFY(texture != 0);
+    QVERIFY(about->close() == false || !about->isVisible());
+    QVERIFY(!about->isVisible());
+    QCOMPARE(about->Animation.c, 3);
+    QCOMPARE(about->Logo_Texture, texture);
+    action(app, "About2")->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    // Xvfb has no window manager: a window closed while active is not always activated again.
+    if (!about->isActiveWindow()) about->FormActivate();
+    QVERIFY(waitFor([&] { return about->Animation.n > n + 10; }));
 }
 
 QTEST_MAIN(WindowsTest)
