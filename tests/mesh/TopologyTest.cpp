@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "mesh/Topology.h"
@@ -122,6 +124,39 @@ TEST(ClosedMeshes, VertexNormalsWeighFacesByTheirCornerAngleOrNot) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(mesh.Vertex_Normal[1][k], weighted[k], 1e-6) << k;
     Compute_Vertex_Normals(mesh, false);
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(mesh.Vertex_Normal[1][k], plain[k], 1e-6) << k;
+}
+
+TEST(ClosedMeshes, LargeMeshHasTheSameBitsOverThreadsAsInOneSweep) {
+    // The main thread splits the per-face work over threads and sums in face order; a worker
+    // thread does all of it in one sweep.
+    UniOb split, whole;
+    for (UniOb* mesh : {&split, &whole}) {
+        test::Make_Sphere(*mesh, 10.0f, 7, Vec3{3, -2, 1});
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> jitter(-0.02f, 0.02f);
+        for (Vec3& p : mesh->Vertex_Pos) p += Vec3{jitter(random), jitter(random), jitter(random)};
+    }
+    ASSERT_GE(split.Face_Count, 65536u);
+    auto measure = [](UniOb& mesh) {
+        Compute_Face_Normals(mesh);
+        Compute_Vertex_Normals(mesh, true);
+        Compute_Volume(mesh);
+    };
+    measure(split);
+    std::thread worker([&] { measure(whole); });
+    worker.join();
+    auto same = [](const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0;
+    };
+    EXPECT_TRUE(same(split.Face_Normal, whole.Face_Normal));
+    EXPECT_TRUE(same(split.Vertex_Normal, whole.Vertex_Normal));
+    EXPECT_EQ(split.Volume, whole.Volume);
+    EXPECT_EQ(split.Area, whole.Area);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(split.Volume_Centroid[k], whole.Volume_Centroid[k]) << k;
+    Compute_Vertex_Normals(split, false);
+    std::thread plain([&] { Compute_Vertex_Normals(whole, false); });
+    plain.join();
+    EXPECT_TRUE(same(split.Vertex_Normal, whole.Vertex_Normal));
 }
 
 TEST(ClosedMeshes, InwardMeshHasNegativeVolumeAndKeepsTheRawCentroidSums) {
