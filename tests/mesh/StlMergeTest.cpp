@@ -196,8 +196,7 @@ TEST(VertexMerger, TwoThreadsGiveTheSameIndices) {
         EXPECT_GT(Expect_Same_Indices(*points, 0.0005f, 0.003f, 4096, points->size()).nearQueries, 0u);
         // Crowded cells: points walk the whole tree.
         EXPECT_GT(Expect_Same_Indices(*points, 0.0005f, 0.0f, 2, points->size()).treeWalks, 0u);
-        // Every tolerance, and so many near points that their lists run out.
-        for (float tolerance : {0.0f, 0.01f, 0.1f})
+        for (float tolerance : {0.0f, 0.002f})
             Expect_Same_Indices(*points, tolerance, 0.003f, 4096, points->size());
     }
     // More distinct points than promised: refused, not overrun.
