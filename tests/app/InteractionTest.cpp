@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QtTest/QtTest>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "AppTestSupport.h"
@@ -247,11 +248,19 @@ private slots:
             QCOMPARE(M[12], 3.0f);
             QCOMPARE(M[13], -7.0f);
             QCOMPARE(M[14], 11.0f);
-            QVERIFY(app.window().Frames_Drawn - frames > 3);
+            QVERIFY2(app.window().Frames_Drawn - frames > 2,
+                     qPrintable(
+                         QString("view %1: %2 frames").arg(number).arg(app.window().Frames_Drawn - frames)));
         }
         const int frames = app.window().Frames_Drawn;
         key(view, Qt::Key_0);
         QCOMPARE(app.window().Frames_Drawn - frames, 2);
+        // Undefined numbers end the glide at once; it still snaps.
+        Matrix4& M = app.window().View.Model_Matrix;
+        M[0] = M[5] = M[10] = std::numeric_limits<float>::quiet_NaN();
+        M[1] = 0.5f;
+        key(view, Qt::Key_0);
+        QVERIFY(rotationIsIdentity(M));
     }
 
     void displayKeysAndViewKeys() {
