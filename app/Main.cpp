@@ -112,6 +112,8 @@ TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMyGL::~TMyGL() {
+    // The polling must end before the window it posts its frames to goes.
+    Sensor_Thread.WaitFor();
     // FormClose normally released the lists already; a window destroyed without closing must not leak.
     releaseMeshList(Main_Objects);
     releaseMeshList(Aux_Objects);
