@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "analysis/AreaSmooth.h"
@@ -49,10 +50,16 @@ void Scale_About(UniOb& mesh, double s, const Vec3d& c) {
     });
 }
 
-// Per-face terms side by side, their sum in face order: the same bits as one sweep.
+// Per-face terms side by side, their sum in face order: the same bits as one sweep, which is what
+// runs without room for the terms.
 template <class Term>
 double Ordered_Sum(const UniOb& mesh, double* terms, Term&& term) {
     const unsigned F = mesh.Face_Count;
+    if (!terms) {
+        double sum = 0.0;
+        for (unsigned f = 0; f < F; ++f) sum += term(std::size_t(f));
+        return sum;
+    }
     Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
         for (std::size_t f = begin; f < end; ++f) terms[f] = term(f);
     });
@@ -124,7 +131,8 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
 
     // The volume the first scale needs, in double and without normals: the sum of the signed
     // tetrahedra to the origin.
-    const std::unique_ptr<double[]> terms(new double[mesh.Face_Count]);
+    const std::unique_ptr<double[]> terms(
+        Range_Threads(mesh.Face_Count) > 1 ? new (std::nothrow) double[mesh.Face_Count] : nullptr);
     double volume = Signed_Volume(mesh, terms.get());
     if (!haveCentre) {
         // A mesh that had no volume to scale about takes the centroid after the pass.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "mesh/ThreadRanges.h"
@@ -33,10 +34,12 @@ void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
     const unsigned F = mesh.Face_Count;
     for (unsigned v = 0; v < mesh.Vertex_Count; ++v) normal[v] = Vec3{};
 
-    if (weighted && Range_Threads(F) > 1) {
-        // The angles (two arc cosines a face) are most of the work and independent per face; the
-        // sums then add the same terms in the same face order as the single sweep below.
-        const std::unique_ptr<float[]> angles(new float[std::size_t(F) * 3]);
+    // The angles (two arc cosines a face) are most of the work and independent per face; the sums
+    // then add the same terms in the same face order as the single sweep below. Without room for
+    // the table that sweep does it all.
+    const std::unique_ptr<float[]> angles(
+        weighted && Range_Threads(F) > 1 ? new (std::nothrow) float[std::size_t(F) * 3] : nullptr);
+    if (angles) {
         Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
             for (std::size_t f = begin; f < end; ++f) {
                 const FaceIndex& t = face[f];
@@ -171,10 +174,11 @@ void Compute_Volume(UniOb& mesh) {
         const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
         return facing >= 0 ? a6 : -a6;
     };
-    if (Range_Threads(F) > 1) {
-        // The terms side by side; the sums stay in face order, so every bit is that of one sweep.
-        const std::unique_ptr<double[]> tetra(new double[F]);
-        const std::unique_ptr<float[]> areas(new float[F]);
+    // The terms side by side; the sums stay in face order, so every bit is that of one sweep.
+    const bool split = Range_Threads(F) > 1;
+    const std::unique_ptr<double[]> tetra(split ? new (std::nothrow) double[F] : nullptr);
+    const std::unique_ptr<float[]> areas(split && tetra ? new (std::nothrow) float[F] : nullptr);
+    if (areas) {
         Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
             for (std::size_t f = begin; f < end; ++f) {
                 const FaceIndex& t = face[f];
