@@ -327,6 +327,9 @@ void VertexMerger::Decide(std::uint32_t points, std::uint32_t nearPoints) {
         }
         vertexOf_[decided_] = vertex;
     }
+    // Once a file has needed the tree it is kept up with the new vertices here, beside the other
+    // thread's work, not all at once when the next near point comes (the far pole of a scan).
+    if (built_ > 0) BuildTree();
 }
 
 // A point with near points: the near ones that became vertices are its near vertices.
