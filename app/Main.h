@@ -319,6 +319,7 @@ private:
     void installKeyRouting();
     bool zoomStep(float factor, bool divide = false);
     void glideToTop();
+    void paintNow();  // a frame now, even while the toolkit holds repaints back
     void drawSelectionOutline(int X, int Y);
     int wheelSum_ = 0;
 

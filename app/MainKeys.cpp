@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -289,7 +290,7 @@ void TMyGL::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
         }
     }
     if ((shift & Qt::ControlModifier) && key == Qt::Key_C) Copy_To_Clipboard();
-    FormPaint();
+    paintNow();
 }
 
 void TMyGL::glideToTop() {
@@ -328,11 +329,19 @@ void TMyGL::glideToTop() {
             }
             if (!std::isfinite(beta)) break;
             rotate(h, M[4] < 0 ? -beta / 9 : beta / 9);
-            FormPaint();
+            paintNow();
         }
     }
     for (int i : {0, 1, 2, 4, 5, 6, 8, 9, 10}) M[i] = (i == 0 || i == 5 || i == 10) ? 1.0f : 0.0f;
+    paintNow();
+}
+
+void TMyGL::paintNow() {
+    // The toolkit holds a repaint back while it still shows the previous frame; a glide draws
+    // frame after frame inside one key press, so let the held one through.
+    const int drawn = Frames_Drawn;
     FormPaint();
+    if (Frames_Drawn == drawn) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TMyGL::Copy_To_Clipboard() {
