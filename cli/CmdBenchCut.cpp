@@ -21,23 +21,6 @@ double Seconds_Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// n x n squares of two triangles in z = 0, normals +z.
-void Make_Cut_Grid(UniOb& mesh, int n) {
-    const unsigned side = unsigned(n) + 1;
-    mesh.AllocVertices(side * side);
-    mesh.AllocFaces(2u * unsigned(n) * unsigned(n));
-    for (unsigned j = 0; j < side; ++j)
-        for (unsigned i = 0; i < side; ++i) mesh.Vertex_Pos[i + side * j] = {float(i), float(j), 0.0f};
-    unsigned f = 0;
-    for (unsigned j = 0; j < unsigned(n); ++j)
-        for (unsigned i = 0; i < unsigned(n); ++i) {
-            const int a = int(i + side * j), b = a + 1, c = a + int(side) + 1, d = a + int(side);
-            mesh.Face_Index[f++] = {a, b, c};
-            mesh.Face_Index[f++] = {a, c, d};
-        }
-    Compute_Face_Normals(mesh);
-}
-
 // `count` points on the circle, not closed (the last stretch is left out), normals +z.
 BOUNDARY_LOOP Circle(double cx, double cy, double radius, int count) {
     BOUNDARY_LOOP loop;
@@ -79,7 +62,7 @@ int Bench_Facet_Transfer(int grid, int repeat) {
     int exitCode = 0;
     {
         UniOb mesh;
-        Make_Cut_Grid(mesh, grid);
+        Make_Bench_Grid(mesh, grid);
         std::printf("%9s %8s %8s %8s %8s %8s %8s %9s %9s %7s %6s %8s\n", "facets", "fill", "cut", "weld",
                     "split", "classify", "total s", "part1", "part2", "split", "whole", "peak MB");
         for (int run = 0; run < std::max(1, std::min(repeat, 2)); ++run) {
@@ -109,7 +92,7 @@ int Bench_Facet_Transfer(int grid, int repeat) {
     // The filter and the planar winding against the plain loops, where those finish in a second.
     {
         UniOb small;
-        Make_Cut_Grid(small, 100);
+        Make_Bench_Grid(small, 100);
         const BOUNDARY_LOOP ring = Circle(50.0, 50.0, 30.0, 1000);
         TriOb a1, a2, b1, b2;
         TransferOptions plain;

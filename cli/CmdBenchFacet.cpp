@@ -20,6 +20,22 @@
 
 namespace orvex::cli {
 
+void Make_Bench_Grid(UniOb& mesh, int n) {
+    const unsigned side = unsigned(n) + 1;
+    mesh.AllocVertices(side * side);
+    mesh.AllocFaces(2u * unsigned(n) * unsigned(n));
+    for (unsigned j = 0; j < side; ++j)
+        for (unsigned i = 0; i < side; ++i) mesh.Vertex_Pos[i + side * j] = {float(i), float(j), 0.0f};
+    unsigned f = 0;
+    for (unsigned j = 0; j < unsigned(n); ++j)
+        for (unsigned i = 0; i < unsigned(n); ++i) {
+            const int a = int(i + side * j), b = a + 1, c = a + int(side) + 1, d = a + int(side);
+            mesh.Face_Index[f++] = {a, b, c};
+            mesh.Face_Index[f++] = {a, c, d};
+        }
+    Compute_Face_Normals(mesh);
+}
+
 namespace {
 
 struct FacetBenchOptions {
@@ -54,22 +70,9 @@ double Mesh_MB(const UniOb& mesh) {
            Vector_MB(mesh.Vertex_Ring.start) + Vector_MB(mesh.Vertex_Ring.entries);
 }
 
-// n x n squares of two triangles in z = 0, wound counter-clockwise, with what a load derives
-// short of curvature: one rim of 4n edges.
+// The grid of Make_Bench_Grid with what a load derives short of curvature: one rim of 4n edges.
 void Make_Grid_Mesh(UniOb& mesh, int n) {
-    const unsigned side = unsigned(n) + 1;
-    mesh.AllocVertices(side * side);
-    mesh.AllocFaces(2u * unsigned(n) * unsigned(n));
-    for (unsigned j = 0; j < side; ++j)
-        for (unsigned i = 0; i < side; ++i) mesh.Vertex_Pos[i + side * j] = {float(i), float(j), 0.0f};
-    unsigned f = 0;
-    for (unsigned j = 0; j < unsigned(n); ++j)
-        for (unsigned i = 0; i < unsigned(n); ++i) {
-            const int a = int(i + side * j), b = a + 1, c = a + int(side) + 1, d = a + int(side);
-            mesh.Face_Index[f++] = {a, b, c};
-            mesh.Face_Index[f++] = {a, c, d};
-        }
-    Compute_Face_Normals(mesh);
+    Make_Bench_Grid(mesh, n);
     Compute_Vertex_Normals(mesh, true);
     Build_Rings(mesh);
 }

@@ -28,13 +28,6 @@ struct CutCommandOptions {
     std::string out;
 };
 
-std::string Check_Cut_Tolerance(std::string& text) {
-    char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() && *end == '\0' && Usable_Tolerance(value)) return {};
-    return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
-}
-
 bool Read_Mesh(UniOb& mesh, const std::string& path) {
     const Status read = Read_STL(mesh, path);
     if (!read) std::fprintf(stderr, "orvex cut: %s\n", read.message.c_str());
@@ -132,7 +125,7 @@ void Add_Cut_Command(CLI::App& app, RunState& state) {
     cut->add_option("--rim-of", options->rimOf, "Take the rim of this STL file instead of FILE's");
     cut->add_option("--tolerance", options->tolerance,
                     "Coincidence_Tolerance for merging corners and cut points (default 0.0005)")
-        ->check(CLI::Validator(Check_Cut_Tolerance, "TOLERANCE"));
+        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
     cut->add_option("--start", options->start, "First loop point of the range (Sp_start, default 0)");
     cut->add_option("--end", options->end, "Last loop point of the range (Sp_end, default 100)");
     cut->add_option("--refine", options->refine, "Refine the range this many times (default 0)")

@@ -34,6 +34,8 @@ struct InfoOptions {
     int threshold = 1200;
 };
 
+}  // namespace
+
 // The merger takes a float: "1e39" is infinite as one and would merge nothing sensibly, NaN
 // compares false with everything. Only what strtof turns into a finite float >= 0 is taken.
 std::string Check_Tolerance(std::string& text) {
@@ -42,6 +44,8 @@ std::string Check_Tolerance(std::string& text) {
     if (end != text.c_str() && *end == '\0' && Usable_Tolerance(value)) return {};
     return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
 }
+
+namespace {
 
 bool Is_Ct_File(const std::string& path) {
     const std::string extension = std::filesystem::path(path).extension().string();
@@ -140,7 +144,8 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         "info",
         "Read an STL file (binary or text) and print facets, points, area, volume, load time, box, "
         "boundary vertices and curvature ranges; optionally write the mesh outputs. For a CT volume (.ct): "
-        "its sizes, value range and the voxels above the threshold. For line segments (.lop): records, segments "
+        "its sizes, value range and the voxels above the threshold. For line segments (.lop): records, "
+        "segments "
         "and bounds");
     info->add_option("file", options->input, "STL file, CT volume (.ct) or line segments (.lop)")->required();
     info->add_option("--threshold", options->threshold,

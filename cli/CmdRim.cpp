@@ -29,13 +29,6 @@ struct RimOptions {
     std::string out;
 };
 
-std::string Check_Rim_Tolerance(std::string& text) {
-    char* end = nullptr;
-    const float value = std::strtof(text.c_str(), &end);
-    if (end != text.c_str() && *end == '\0' && Usable_Tolerance(value)) return {};
-    return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
-}
-
 void Print_Loop(const char* what, const BOUNDARY_LOOP& loop) {
     std::printf("%s: %u points, length %g\n", what, loop.Point_Count(), loop.Length());
 }
@@ -140,7 +133,7 @@ void Add_Rim_Command(CLI::App& app, RunState& state) {
     rim->add_option("file", options->input, "STL file")->required();
     rim->add_option("--tolerance", options->tolerance,
                     "Coincidence_Tolerance for merging corners (default 0.0005)")
-        ->check(CLI::Validator(Check_Rim_Tolerance, "TOLERANCE"));
+        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
     rim->add_option("--start", options->start, "First loop point of the range (Sp_start, default 0)");
     rim->add_option("--end", options->end, "Last loop point of the range (Sp_end, default 100)");
     rim->add_option("--refine", options->refine, "Refine the range this many times (default 0)")

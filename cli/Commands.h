@@ -3,6 +3,11 @@
 // A command reports failure by setting the exit code and printing the reason to stderr.
 
 #include <CLI/CLI.hpp>
+#include <string>
+
+namespace orvex {
+class UniOb;
+}
 
 namespace orvex::cli {
 
@@ -21,7 +26,8 @@ void Add_Info_Command(CLI::App& app, RunState& state);
 void Add_Bench_Command(CLI::App& app, RunState& state);
 // orvex bench hull: the hull benchmarks of the Run menu, or the algorithms against qhull (CmdBenchHull.cpp).
 void Add_Bench_Hull_Command(CLI::App& app, RunState& state);
-// orvex bench smooth: the smoothing passes and the attraction on the sphere and the horse (CmdBenchSmooth.cpp).
+// orvex bench smooth: the smoothing passes and the attraction on the sphere and the horse
+// (CmdBenchSmooth.cpp).
 void Add_Bench_Smooth_Command(CLI::App& app, RunState& state);
 // orvex bench reduce: triangle reduction on the sphere and the horse (CmdBenchReduce.cpp).
 void Add_Bench_Reduce_Command(CLI::App& app, RunState& state);
@@ -42,6 +48,11 @@ void Add_Cut_Command(CLI::App& app, RunState& state);
 // The cutting sections of orvex bench facet; the exit code (CmdBenchCut.cpp).
 int Bench_Facet_Transfer(int grid, int repeat);
 int Bench_Facet_Triangulate(int repeat);
+// A --tolerance text the merger can use, or the message saying why not (CmdInfo.cpp).
+std::string Check_Tolerance(std::string& text);
+// n x n squares of two triangles in z = 0 wound counter-clockwise, face normals +z: the
+// benchmarks' flat mesh (CmdBenchFacet.cpp).
+void Make_Bench_Grid(UniOb& mesh, int n);
 // What orvex info prints for a .ct file; the exit code (CmdCt.cpp).
 int Run_Ct_Info(const std::string& path, int threshold);
 // orvex rim FILE.stl: rims, the detected loop and a range of it, written as LOP (CmdRim.cpp).
