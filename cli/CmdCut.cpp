@@ -17,14 +17,9 @@ namespace orvex::cli {
 
 namespace {
 
-struct CutCommandOptions {
+struct CutCommandOptions : RimRangeOptions {
     std::string input;
     std::string rimOf;
-    std::optional<float> tolerance;
-    unsigned start = 0;
-    unsigned end = 100;
-    int refine = 0;
-    int smooth = 0;
     std::string out;
 };
 
@@ -123,15 +118,8 @@ void Add_Cut_Command(CLI::App& app, RunState& state) {
         "BASEpart1, BASEpart2, BASEspline.lop and BASEoriginal.lop");
     cut->add_option("file", options->input, "STL file to cut")->required();
     cut->add_option("--rim-of", options->rimOf, "Take the rim of this STL file instead of FILE's");
-    cut->add_option("--tolerance", options->tolerance,
-                    "Coincidence_Tolerance for merging corners and cut points (default 0.0005)")
-        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
-    cut->add_option("--start", options->start, "First loop point of the range (Sp_start, default 0)");
-    cut->add_option("--end", options->end, "Last loop point of the range (Sp_end, default 100)");
-    cut->add_option("--refine", options->refine, "Refine the range this many times (default 0)")
-        ->check(CLI::Range(0, 64));
-    cut->add_option("--smooth", options->smooth, "Smooth the range with this many iterations (default 0)")
-        ->check(CLI::Range(0, 1000000));
+    Add_Rim_Range_Options(cut, *options,
+                          "Coincidence_Tolerance for merging corners and cut points (default 0.0005)");
     cut->add_option("--out", options->out, "Base name of the four files written")->required();
     cut->callback([options, &state] { state.exitCode = Run_Cut(*options); });
 }

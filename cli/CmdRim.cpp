@@ -19,13 +19,8 @@ namespace orvex::cli {
 
 namespace {
 
-struct RimOptions {
+struct RimOptions : RimRangeOptions {
     std::string input;
-    std::optional<float> tolerance;
-    unsigned start = 0;
-    unsigned end = 100;
-    int refine = 0;
-    int smooth = 0;
     std::string out;
 };
 
@@ -92,6 +87,17 @@ int Run_Rim(const RimOptions& options) {
 
 }  // namespace
 
+void Add_Rim_Range_Options(CLI::App* command, RimRangeOptions& range, const char* toleranceHelp) {
+    command->add_option("--tolerance", range.tolerance, toleranceHelp)
+        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
+    command->add_option("--start", range.start, "First loop point of the range (Sp_start, default 0)");
+    command->add_option("--end", range.end, "Last loop point of the range (Sp_end, default 100)");
+    command->add_option("--refine", range.refine, "Refine the range this many times (default 0)")
+        ->check(CLI::Range(0, 64));
+    command->add_option("--smooth", range.smooth, "Smooth the range with this many iterations (default 0)")
+        ->check(CLI::Range(0, 1000000));
+}
+
 int Run_Lop_Info(const std::string& path) {
     TRI_FACET facet;
     LopReadReport report;
@@ -131,15 +137,7 @@ void Add_Rim_Command(CLI::App& app, RunState& state) {
         "Find the rims of an STL mesh (edges used by one face), print the loop Detect boundary takes and "
         "the range picked from it, refine and smooth the range, and write it as LOP");
     rim->add_option("file", options->input, "STL file")->required();
-    rim->add_option("--tolerance", options->tolerance,
-                    "Coincidence_Tolerance for merging corners (default 0.0005)")
-        ->check(CLI::Validator(Check_Tolerance, "TOLERANCE"));
-    rim->add_option("--start", options->start, "First loop point of the range (Sp_start, default 0)");
-    rim->add_option("--end", options->end, "Last loop point of the range (Sp_end, default 100)");
-    rim->add_option("--refine", options->refine, "Refine the range this many times (default 0)")
-        ->check(CLI::Range(0, 64));
-    rim->add_option("--smooth", options->smooth, "Smooth the range with this many iterations (default 0)")
-        ->check(CLI::Range(0, 1000000));
+    Add_Rim_Range_Options(rim, *options, "Coincidence_Tolerance for merging corners (default 0.0005)");
     rim->add_option("--out", options->out, "Write the range to NAME.lop");
     rim->callback([options, &state] { state.exitCode = Run_Rim(*options); });
 }

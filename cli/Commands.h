@@ -3,6 +3,7 @@
 // A command reports failure by setting the exit code and printing the reason to stderr.
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 
 namespace orvex {
@@ -57,6 +58,16 @@ void Make_Bench_Grid(UniOb& mesh, int n);
 int Run_Ct_Info(const std::string& path, int threshold);
 // orvex rim FILE.stl: rims, the detected loop and a range of it, written as LOP (CmdRim.cpp).
 void Add_Rim_Command(CLI::App& app, RunState& state);
+// The range of a rim that orvex rim and orvex cut pick, refine and smooth, as Mesh Formation's boxes
+// and the Modify commands do, and the merge tolerance of the read (CmdRim.cpp).
+struct RimRangeOptions {
+    std::optional<float> tolerance;
+    unsigned start = 0;
+    unsigned end = 100;
+    int refine = 0;
+    int smooth = 0;
+};
+void Add_Rim_Range_Options(CLI::App* command, RimRangeOptions& range, const char* toleranceHelp);
 // What orvex info prints for a .lop file: records, segments, bounds; the exit code (CmdRim.cpp).
 int Run_Lop_Info(const std::string& path);
 // orvex bench facet: rim detection, and the cutting cases (CmdBenchFacet.cpp).
