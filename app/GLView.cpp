@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 
 #include "render/Frame.h"
+#include "ui/GlFormat.h"
 
 namespace orvex {
 
@@ -76,15 +77,7 @@ GLView::GLView(QWidget* parent) : QOpenGLWidget(parent) {
 }
 
 QSurfaceFormat GLView::Surface_Format() {
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setVersion(2, 1);
-    format.setDepthBufferSize(24);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    return format;
+    return Fixed_Function_Format();
 }
 
 void GLView::initializeGL() {

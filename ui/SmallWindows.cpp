@@ -13,23 +13,11 @@
 #include "Version.h"
 #include "geometry/Color.h"
 #include "render/Camera.h"
+#include "ui/GlFormat.h"
 
 namespace orvex {
 
 namespace {
-
-// Compatibility profile with a depth buffer: the frames use fixed-function GL.
-QSurfaceFormat Small_Format() {
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setVersion(2, 1);
-    format.setDepthBufferSize(24);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    return format;
-}
 
 struct KeyView {
     int code;  // standard view code
@@ -83,7 +71,7 @@ bool View_For_Key(int key, KeyView& out) {
 }  // namespace
 
 SmallGLArea::SmallGLArea(QWidget* parent, Qt::WindowFlags flags) : QOpenGLWidget(parent, flags) {
-    setFormat(Small_Format());
+    setFormat(Fixed_Function_Format());
     setMinimumSize(1, 1);
 }
 
@@ -152,7 +140,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     : QOpenGLWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
-    setFormat(Small_Format());
+    setFormat(Fixed_Function_Format());
     setFixedSize(293, 220);
     const auto memo = [this](const char* name, QRect place, const QString& text) {
         auto* edit = new QPlainTextEdit(text, this);
