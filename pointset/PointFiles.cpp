@@ -14,7 +14,7 @@
 #include "geometry/AtomicFile.h"
 #include "geometry/Color.h"
 #include "mesh/StlFormat.h"
-#include "pointset/NumberScanner.h"
+#include "geometry/NumberScanner.h"
 #include "pointset/PointList.h"
 
 namespace orvex {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "geometry/Vec3.h"
-#include "pointset/NumberScanner.h"
+#include "geometry/NumberScanner.h"
 #include "pointset/PointList.h"
 #include "tests/support/ScratchFolder.h"
 

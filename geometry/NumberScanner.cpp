@@ -1,4 +1,4 @@
-#include "pointset/NumberScanner.h"
+#include "geometry/NumberScanner.h"
 
 #include <sys/stat.h>
 
