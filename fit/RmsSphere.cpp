@@ -1,19 +1,320 @@
 #include "fit/RmsSphere.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <new>
+
+#include "geometry/AtomicFile.h"
+#include "geometry/GeneralNumber.h"
 #include "pointset/PointList.h"
 
 namespace orvex {
 
+namespace {
+
+// Sums are gathered per block and then added up, which keeps ten million terms accurate enough
+// for the downhill test of a step near the optimum.
+constexpr std::uint32_t kBlock = 4096;
+
+// One pass over the points, all about a trial centre (ca, cb, cc) relative to the centroid and a
+// radius R: the objective and what its first and second derivatives need.
+struct Sums {
+    double E = 0;   // Σ f²
+    double f = 0;   // Σ f
+    double fx = 0;  // Σ f dx
+    double fy = 0;  // Σ f dy
+    double fz = 0;  // Σ f dz
+    double xx = 0;  // Σ dx²
+    double yy = 0;  // Σ dy²
+    double zz = 0;  // Σ dz²
+};
+
+enum { kR = 0, kA = 1, kB = 2, kC = 3 };
+
+Sums Evaluate(const std::vector<SpherePoint>& q, const double p[4]) {
+    Sums total;
+    const double R2 = p[kR] * p[kR];
+    const std::size_t n = q.size();
+    for (std::size_t start = 0; start < n; start += kBlock) {
+        const std::size_t end = std::min(n, start + kBlock);
+        Sums s;
+        for (std::size_t i = start; i < end; ++i) {
+            const double dx = q[i].x - p[kA], dy = q[i].y - p[kB], dz = q[i].z - p[kC];
+            const double dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
+            const double f = dx2 + dy2 + dz2 - R2;
+            s.E += f * f;
+            s.f += f;
+            s.fx += f * dx;
+            s.fy += f * dy;
+            s.fz += f * dz;
+            s.xx += dx2;
+            s.yy += dy2;
+            s.zz += dz2;
+        }
+        total.E += s.E;
+        total.f += s.f;
+        total.fx += s.fx;
+        total.fy += s.fy;
+        total.fz += s.fz;
+        total.xx += s.xx;
+        total.yy += s.yy;
+        total.zz += s.zz;
+    }
+    return total;
+}
+
+double Gradient(const Sums& s, const double p[4], int k) {
+    switch (k) {
+        case kR:
+            return -4.0 * p[kR] * s.f;
+        case kA:
+            return -4.0 * s.fx;
+        case kB:
+            return -4.0 * s.fy;
+        default:
+            return -4.0 * s.fz;
+    }
+}
+
+double Curvature(const Sums& s, const double p[4], int k, double n) {
+    switch (k) {
+        case kR:
+            return -4.0 * s.f + 8.0 * n * p[kR] * p[kR];
+        case kA:
+            return 4.0 * s.f + 8.0 * s.xx;
+        case kB:
+            return 4.0 * s.f + 8.0 * s.yy;
+        default:
+            return 4.0 * s.f + 8.0 * s.zz;
+    }
+}
+
+// Eigen-decomposition of a symmetric 3 x 3 matrix by cyclic Jacobi rotations: A becomes diagonal
+// (the eigenvalues), the columns of V the eigenvectors.
+void Jacobi3(double A[3][3], double V[3][3]) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) V[i][j] = i == j ? 1.0 : 0.0;
+    for (int sweep = 0; sweep < 50; ++sweep) {
+        const double off = std::fabs(A[0][1]) + std::fabs(A[0][2]) + std::fabs(A[1][2]);
+        if (off == 0.0) return;
+        for (int p = 0; p < 2; ++p)
+            for (int q = p + 1; q < 3; ++q) {
+                if (A[p][q] == 0.0) continue;
+                const double theta = (A[q][q] - A[p][p]) / (2.0 * A[p][q]);
+                const double t =
+                    (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
+                const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
+                for (int k = 0; k < 3; ++k) {
+                    const double akp = A[k][p], akq = A[k][q];
+                    A[k][p] = c * akp - s * akq;
+                    A[k][q] = s * akp + c * akq;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    const double apk = A[p][k], aqk = A[q][k];
+                    A[p][k] = c * apk - s * aqk;
+                    A[q][k] = s * apk + c * aqk;
+                }
+                for (int k = 0; k < 3; ++k) {
+                    const double vkp = V[k][p], vkq = V[k][q];
+                    V[k][p] = c * vkp - s * vkq;
+                    V[k][q] = s * vkp + c * vkq;
+                }
+            }
+    }
+}
+
+// Eigenvalues at most this fraction of the largest count as zero: the points then lie in a plane
+// (or on a line) as far as their coordinates can tell.
+constexpr double kRankTolerance = 1e-10;
+
+std::string Fixed(double value) {
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    if (result.ec != std::errc()) return "nan";
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
 bool RMSSPHERE::SetPoints(std::uint32_t n) {
     if (n == 0) return true;
+    a = b = c = R = 0;
+    maxError = minError = meanAbsError = rmsError = gradientSum = iterations = 0;
     count = 0;
-    points.assign(n, SpherePoint{0, 0, 0});
+    try {
+        points.assign(n, SpherePoint{0, 0, 0});
+    } catch (const std::bad_alloc&) {
+        std::vector<SpherePoint>().swap(points);
+        return false;
+    }
     count = n;
     return true;
 }
 
 bool RMSSPHERE::Fit() {
-    return count >= 3;
+    if (count < 3 || points.size() < count) return false;
+    note.clear();
+    traceStatus = Status::Ok();
+    AtomicFile trace;
+    bool tracing = !tracePath.empty();
+    if (tracing) {
+        traceStatus = trace.Open(tracePath);
+        tracing = traceStatus.ok;
+    }
+    a = b = c = R = 0;
+    maxError = minError = meanAbsError = rmsError = gradientSum = iterations = 0;
+    const std::size_t n = count;
+    const double dn = double(n);
+
+    const auto finishTrace = [&] {
+        if (tracing) traceStatus = trace.Commit();
+    };
+
+    bool coincident = true;
+    double mx = 0, my = 0, mz = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const SpherePoint& p = points[i];
+        mx += p.x;
+        my += p.y;
+        mz += p.z;
+        if (p.x != points[0].x || p.y != points[0].y || p.z != points[0].z) coincident = false;
+    }
+    if (!std::isfinite(mx) || !std::isfinite(my) || !std::isfinite(mz)) {
+        note = "Some points have no finite coordinates: no sphere fitted.";
+        finishTrace();
+        return true;
+    }
+    if (coincident) {
+        a = points[0].x;
+        b = points[0].y;
+        c = points[0].z;
+        note = "All points coincide: the sphere has radius 0.";
+        finishTrace();
+        return true;
+    }
+    mx /= dn;
+    my /= dn;
+    mz /= dn;
+
+    // Centred copy: the objective's sums then lose no digits to a far-away origin.
+    std::vector<SpherePoint> q;
+    try {
+        q.resize(n);
+    } catch (const std::bad_alloc&) {
+        note = "Not enough memory for the sphere fit.";
+        finishTrace();
+        return true;
+    }
+    double S[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    double T[3] = {0, 0, 0};
+    double Q = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = points[i].x - mx, y = points[i].y - my, z = points[i].z - mz;
+        q[i] = {x, y, z};
+        const double r2 = x * x + y * y + z * z;
+        S[0][0] += x * x;
+        S[0][1] += x * y;
+        S[0][2] += x * z;
+        S[1][1] += y * y;
+        S[1][2] += y * z;
+        S[2][2] += z * z;
+        T[0] += x * r2;
+        T[1] += y * r2;
+        T[2] += z * r2;
+        Q += r2;
+    }
+    S[1][0] = S[0][1];
+    S[2][0] = S[0][2];
+    S[2][1] = S[1][2];
+
+    // With centred points the normal equations of min Σ (2 u·q + k − |q|²)² over the centre u and
+    // k = R² − |u|² fall apart into S u = T / 2 and k = Q / n; the rank of the 4 x 4 system is the
+    // rank of S plus one. Directions S cannot see get no centre component (minimum norm).
+    double V[3][3];
+    Jacobi3(S, V);
+    const double lambdaMax = std::max({S[0][0], S[1][1], S[2][2]});
+    double u[3] = {0, 0, 0};
+    int rank = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double lambda = S[k][k];
+        if (!(lambda > kRankTolerance * lambdaMax)) continue;
+        ++rank;
+        const double proj = 0.5 * (V[0][k] * T[0] + V[1][k] * T[1] + V[2][k] * T[2]) / lambda;
+        for (int j = 0; j < 3; ++j) u[j] += proj * V[j][k];
+    }
+    if (rank == 2)
+        note = "The points lie in a plane: the centre is taken in that plane.";
+    else if (rank < 2)
+        note = "The points lie on a line: the centre is taken on that line.";
+
+    double p[4];
+    p[kR] = std::sqrt(std::max(0.0, Q / dn + u[0] * u[0] + u[1] * u[1] + u[2] * u[2]));
+    p[kA] = u[0];
+    p[kB] = u[1];
+    p[kC] = u[2];
+
+    // Newton sweeps from there, one parameter at a time. A step is taken only where the second
+    // derivative is positive, the new value finite (and R not negative) and the objective lower;
+    // a sweep that changes nothing ends the fit, as every later sweep would repeat it.
+    double g[4] = {100, 100, 100, 100};
+    double dE = 100;
+    long steps = 0;
+    Sums current = Evaluate(q, p);
+    for (;;) {
+        if (dE <= 1e-16 && std::fabs(g[0]) + std::fabs(g[1]) + std::fabs(g[2]) + std::fabs(g[3]) <= 0.0001)
+            break;
+        const double E0 = current.E;
+        bool changed = false;
+        for (int k : {kR, kA, kB, kC}) {
+            while (std::fabs(g[k]) > 0.00001) {
+                g[k] = Gradient(current, p, k);
+                const double h = Curvature(current, p, k, dn);
+                const bool last = steps > 100;
+                ++steps;
+                const double next = p[k] - g[k] / h;
+                if (!(h > 0) || !std::isfinite(next) || next == p[k] || (k == kR && next < 0)) break;
+                double trial[4] = {p[0], p[1], p[2], p[3]};
+                trial[k] = next;
+                const Sums s = Evaluate(q, trial);
+                if (!(s.E < current.E)) break;
+                p[k] = next;
+                current = s;
+                changed = true;
+                if (last) break;
+            }
+        }
+        dE = std::fabs(current.E - E0);
+        for (int k = 0; k < 4; ++k) g[k] = Gradient(current, p, k);
+        gradientSum = std::fabs(g[kA]) + std::fabs(g[kB]) + std::fabs(g[kC]) + std::fabs(g[kR]);
+        if (tracing) trace.Printf("%.10lf       %.10lf\n", dE, gradientSum);
+        const bool limit = steps > 1000;
+        ++steps;
+        if (limit || !changed) break;
+    }
+    finishTrace();
+    iterations = double(steps);
+    a = mx + p[kA];
+    b = my + p[kB];
+    c = mz + p[kC];
+    R = p[kR];
+
+    if (R > 0) {
+        double sumAbs = 0, sumSq = 0, lo = 0, hi = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double dx = q[i].x - p[kA], dy = q[i].y - p[kB], dz = q[i].z - p[kC];
+            const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - R;
+            if (i == 0 || e < lo) lo = e;
+            if (i == 0 || e > hi) hi = e;
+            sumAbs += std::fabs(e);
+            sumSq += e * e;
+        }
+        maxError = hi / R;
+        minError = lo / R;
+        meanAbsError = sumAbs / (dn * R);
+        rmsError = std::sqrt(sumSq / dn / R / R);
+    }
+    return true;
 }
 
 bool Load_Points(RMSSPHERE& sphere, const POINT_LIST& set) {
@@ -26,20 +327,193 @@ bool Load_Points(RMSSPHERE& sphere, const POINT_LIST& set) {
     return true;
 }
 
-std::string Sphere_Detail_Line(const RMSSPHERE&) {
-    return {};
+std::string Sphere_Detail_Line(const RMSSPHERE& s) {
+    const double values[10] = {
+        s.a, s.b, s.c, s.R, s.maxError, s.minError, s.meanAbsError, s.rmsError, s.gradientSum, s.iterations};
+    std::string line;
+    for (int i = 0; i < 10; ++i) {
+        if (i) line += ',';
+        line += General_Number(values[i], 15, 0, -3);
+    }
+    return line;
 }
 
-std::string Sphere_Log_Text(const RMSSPHERE&) {
-    return {};
+std::string Sphere_Log_Text(const RMSSPHERE& s) {
+    // The prefixes are Big5 bytes; split literals keep a hex escape from eating the next letter.
+    std::string text = "RMS-sphere report:\n";
+    text +=
+        "\xA4\xA4\xA4\xDF\xC2\x49"
+        "Center (X,Y,Z)=(" +
+        Fixed(s.a) + "," + Fixed(s.b) + "," + Fixed(s.c) + ")\n";
+    text +=
+        "\xA5\x62\xAE\x7C"
+        "Radius (R)=(" +
+        Fixed(s.R) + ")\n";
+    text +=
+        "\xB3\xCC\xA4\x6A\xA5\x62\xAE\x7C\xBB\x7E\xAE\x74"
+        "MAX Radius Upper error (normalized)= " +
+        Fixed(s.maxError) + "\n";
+    text +=
+        "\xB3\xCC\xA4\x70\xA5\x62\xAE\x7C\xBB\x7E\xAE\x74"
+        "MIN Radius Lower error (normalized)= " +
+        Fixed(s.minError) + "\n";
+    text +=
+        "\xA5\xAD\xA7\xA1\xBB\x7E\xAE\x74"
+        "Average Radius error (normalized)= " +
+        Fixed(s.meanAbsError) + "\n";
+    text +=
+        "\xBB\x7E\xAE\x74\xC5\xDC\xB2\xA7"
+        "Radius Variance(normalized)= " +
+        Fixed(s.rmsError) + "\n";
+    text += "Residual error. fabs(X)+fabs(Y)+fabs(Z)+fabs(R)= " + Fixed(s.gradientSum) + "\n";
+    return text;
 }
 
-Status Write_Sphere_Log(const RMSSPHERE&, const std::string&) {
-    return Status::Ok();
+Status Write_Sphere_Log(const RMSSPHERE& sphere, const std::string& path) {
+    AtomicFile file;
+    if (Status opened = file.Open(path); !opened) return opened;
+    const std::string text = Sphere_Log_Text(sphere);
+    file.Write(text.data(), text.size());
+    return file.Commit();
 }
 
-int Refine_Geometric(RMSSPHERE&, int) {
-    return 0;
+int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
+    const std::size_t n = sphere.count;
+    if (n < 3 || sphere.points.size() < n || !(sphere.R > 0)) return 0;
+    // Work relative to the current centre so the increments keep their digits.
+    const double ox = sphere.a, oy = sphere.b, oz = sphere.c;
+    double p[4] = {0, 0, 0, sphere.R};  // centre offset x, y, z and R
+
+    struct Normal {
+        double M[4][5];  // J^T J | -J^T r
+        double cost;
+    };
+    const auto build = [&](const double* at) {
+        Normal out{};
+        double uu[6] = {0, 0, 0, 0, 0, 0}, su[3] = {0, 0, 0}, ru[3] = {0, 0, 0}, sr = 0, cost = 0, used = 0;
+        for (std::size_t start = 0; start < n; start += kBlock) {
+            const std::size_t end = std::min(n, start + kBlock);
+            double buu[6] = {0, 0, 0, 0, 0, 0}, bsu[3] = {0, 0, 0}, bru[3] = {0, 0, 0}, bsr = 0, bcost = 0;
+            double bused = 0;
+            for (std::size_t i = start; i < end; ++i) {
+                const double dx = sphere.points[i].x - ox - at[0];
+                const double dy = sphere.points[i].y - oy - at[1];
+                const double dz = sphere.points[i].z - oz - at[2];
+                const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+                const double r = d - at[3];
+                bcost += r * r;
+                if (d == 0) continue;  // no direction: the centre itself does not move it
+                const double ux = dx / d, uy = dy / d, uz = dz / d;
+                buu[0] += ux * ux;
+                buu[1] += ux * uy;
+                buu[2] += ux * uz;
+                buu[3] += uy * uy;
+                buu[4] += uy * uz;
+                buu[5] += uz * uz;
+                bsu[0] += ux;
+                bsu[1] += uy;
+                bsu[2] += uz;
+                bru[0] += r * ux;
+                bru[1] += r * uy;
+                bru[2] += r * uz;
+                bsr += r;
+                bused += 1;
+            }
+            for (int k = 0; k < 6; ++k) uu[k] += buu[k];
+            for (int k = 0; k < 3; ++k) su[k] += bsu[k], ru[k] += bru[k];
+            sr += bsr;
+            cost += bcost;
+            used += bused;
+        }
+        // Residual r = |q - c| - R; its gradient is (-u, -1).
+        const double J[4][4] = {{uu[0], uu[1], uu[2], su[0]},
+                                {uu[1], uu[3], uu[4], su[1]},
+                                {uu[2], uu[4], uu[5], su[2]},
+                                {su[0], su[1], su[2], used}};
+        const double rhs[4] = {ru[0], ru[1], ru[2], sr};  // -J^T r
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 4; ++j) out.M[i][j] = J[i][j];
+            out.M[i][4] = rhs[i];
+        }
+        out.cost = cost;
+        return out;
+    };
+    const auto solve = [](Normal system, double delta[4]) {
+        auto& M = system.M;
+        for (int col = 0; col < 4; ++col) {
+            int pivot = col;
+            for (int r = col + 1; r < 4; ++r)
+                if (std::fabs(M[r][col]) > std::fabs(M[pivot][col])) pivot = r;
+            if (!(std::fabs(M[pivot][col]) > 1e-300)) return false;
+            if (pivot != col)
+                for (int k = 0; k < 5; ++k) std::swap(M[pivot][k], M[col][k]);
+            for (int r = col + 1; r < 4; ++r) {
+                const double factor = M[r][col] / M[col][col];
+                for (int k = col; k < 5; ++k) M[r][k] -= factor * M[col][k];
+            }
+        }
+        for (int r = 3; r >= 0; --r) {
+            double v = M[r][4];
+            for (int k = r + 1; k < 4; ++k) v -= M[r][k] * delta[k];
+            delta[r] = v / M[r][r];
+            if (!std::isfinite(delta[r])) return false;
+        }
+        return true;
+    };
+
+    Normal system = build(p);
+    int taken = 0;
+    for (int step = 0; step < maxSteps; ++step) {
+        double delta[4];
+        if (!solve(system, delta)) break;
+        // Gauss-Newton step, halved until the geometric cost does not rise.
+        double scale = 1.0;
+        bool improved = false;
+        double before = system.cost;
+        for (int halving = 0; halving < 30; ++halving) {
+            double trial[4];
+            for (int k = 0; k < 4; ++k) trial[k] = p[k] + scale * delta[k];
+            if (trial[3] >= 0) {
+                Normal next = build(trial);
+                if (next.cost <= system.cost) {
+                    std::copy(trial, trial + 4, p);
+                    system = next;
+                    improved = true;
+                    break;
+                }
+            }
+            scale *= 0.5;
+        }
+        if (!improved) break;
+        ++taken;
+        const double size =
+            scale * (std::fabs(delta[0]) + std::fabs(delta[1]) + std::fabs(delta[2]) + std::fabs(delta[3]));
+        const double extent = p[3] + std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]);
+        // Converged once the step or the gain is down to what rounding leaves.
+        if (size <= 1e-12 * extent || before - system.cost <= 1e-13 * before) break;
+    }
+    sphere.a = ox + p[0];
+    sphere.b = oy + p[1];
+    sphere.c = oz + p[2];
+    sphere.R = p[3];
+
+    double sumAbs = 0, sumSq = 0, lo = 0, hi = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double dx = sphere.points[i].x - sphere.a, dy = sphere.points[i].y - sphere.b,
+                     dz = sphere.points[i].z - sphere.c;
+        const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - sphere.R;
+        if (i == 0 || e < lo) lo = e;
+        if (i == 0 || e > hi) hi = e;
+        sumAbs += std::fabs(e);
+        sumSq += e * e;
+    }
+    if (sphere.R > 0) {
+        sphere.maxError = hi / sphere.R;
+        sphere.minError = lo / sphere.R;
+        sphere.meanAbsError = sumAbs / (double(n) * sphere.R);
+        sphere.rmsError = std::sqrt(sumSq / double(n) / sphere.R / sphere.R);
+    }
+    return taken;
 }
 
 }  // namespace orvex
