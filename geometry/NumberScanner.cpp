@@ -124,4 +124,23 @@ NumberScanner::Result NumberScanner::NextInt(long long& value) {
     return Result::Number;
 }
 
+bool NumberScanner::NextWord(std::string& word, std::size_t keep) {
+    const char* begin;
+    const char* end;
+    if (!nextToken(begin, end)) return false;
+    word.assign(begin, std::min(std::size_t(end - begin), keep));
+    pos_ += std::size_t(end - begin);
+    // A token longer than the block goes on past it: drop the rest without keeping it.
+    while (truncated_) {
+        pos_ = size_ = 0;
+        if (!refill()) {
+            truncated_ = false;
+            break;
+        }
+        while (pos_ < size_ && !Is_Space(buffer_[pos_])) ++pos_;
+        truncated_ = pos_ == size_ && !eof_;
+    }
+    return true;
+}
+
 }  // namespace orvex

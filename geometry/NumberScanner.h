@@ -24,6 +24,9 @@ public:
 
     Result NextFloat(float& value);
     Result NextInt(long long& value);
+    // The next token as text, of any length: its first `keep` characters go to word, the rest is
+    // passed over. False at the end of the file.
+    bool NextWord(std::string& word, std::size_t keep);
 
     // Line (from 1) where the last token looked at starts.
     std::uint64_t Line() const { return tokenLine_; }

@@ -16,6 +16,8 @@ namespace orvex {
 
 constexpr int Tile_Size = 64;
 constexpr int Tile_Bytes = Tile_Size * Tile_Size * 4;
+// 4 GiB of pixels; the JPEG decoder stops well below.
+constexpr std::uint64_t Max_Map_Pixels = std::uint64_t(1) << 30;
 
 struct ArrayMap {
     std::int32_t width = 0;
@@ -23,7 +25,7 @@ struct ArrayMap {
     std::vector<std::uint32_t> pixels;
 
     // Release, then, when both are positive, width x height pixels (0). Refuses (false, map empty)
-    // a size whose block would not fit in memory.
+    // more than Max_Map_Pixels or a block the memory cannot give.
     bool Allocate(int w, int h);
     void Release();
     bool Empty() const { return width <= 0 || height <= 0; }
