@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "geometry/Jpeg.h"
 #include "geometry/RgbImage.h"
@@ -63,5 +64,9 @@ Status Read_TGL(UniOb& mesh, const std::string& path, const TglReadOptions& opti
 // The colour of texture coordinate (u, v): pixel (trunc(w u), trunc((1 - v) h)), row 0 at the top,
 // clamped to the edge pixel for u = 1, v = 0, anything outside [0, 1] and NaN. 0 for an empty picture.
 std::uint32_t Tgl_Pixel(const RgbImage& image, float u, float v);
+
+// The whole of a file (a folder or an unreadable file gives a message naming it). The TGL and
+// 3DS path forms read through it.
+Status Read_File_Bytes(const std::string& path, std::vector<unsigned char>& out);
 
 }  // namespace orvex
