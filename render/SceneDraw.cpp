@@ -9,6 +9,7 @@
 #include "render/FacetDraw.h"
 #include "render/GL.h"
 #include "render/Lights.h"
+#include "render/TextureTiles.h"
 #include "render/ScenePasses.h"
 #include "render/Voxels.h"
 
@@ -41,7 +42,9 @@ void Draw_Objects(const DrawContext& ctx, const Vec3& v) {
     const DisplayOptions& o = ctx.options;
     // 1. Lights.
     Set_Lights(o, ctx.view.Model_Matrix);
-    // 2. The texture map joins here with the data overlays.
+    // 2. The texture map.
+    if (ctx.objects.Texture_Map)
+        Draw_Texture_Tiles(*ctx.objects.Texture_Map, o.BG_Color, ctx.objects.Texture_Map_Generation);
     // 3. Lit solids.
     if (o.Shading_Checked) Solid_Pass(ctx, v, o.Transparency);
     // 4. Spectrum colouring.

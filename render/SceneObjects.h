@@ -10,6 +10,9 @@ class CT_3D;
 class TriOb;
 struct TRI_FACET;
 class BOUNDARY_LOOP;
+struct ArrayMap;
+struct SFMData;
+struct VEC_LIST;
 
 struct SceneObjects {
     const UniOb* Main_Objects = nullptr;  // drawn, head first
@@ -23,6 +26,14 @@ struct SceneObjects {
     const TriOb* Split_Part2 = nullptr;
     const TRI_FACET* Facet_List = nullptr;
     const BOUNDARY_LOOP* Boundary_Range = nullptr;
+    // The texture map with the number its owner changes whenever its pixels change (the tiles of a
+    // map are kept between frames), the laser scans with the one the point pass shows, the
+    // structure-from-motion data.
+    const ArrayMap* Texture_Map = nullptr;
+    unsigned long long Texture_Map_Generation = 0;
+    const VEC_LIST* Scan_First = nullptr;
+    const VEC_LIST* Scan_Current = nullptr;
+    const SFMData* SFM_Data = nullptr;
 };
 
 }  // namespace orvex

@@ -9,6 +9,8 @@
 #include "render/HullDraw.h"
 #include "render/MeshPasses.h"
 #include "render/PointSetDraw.h"
+#include "render/ScanDraw.h"
+#include "render/SfmDraw.h"
 
 namespace orvex {
 
@@ -156,7 +158,12 @@ void Plain_Wire_Pass(const DrawContext& ctx) {
         if (part) DrawWire(*part, o.Width);
     // 4. The segment lists, unmoved: the head of the split part at width w + 1, loose facets at w.
     Draw_Segment_Lists(ctx, nullptr, false, o.Width + 1);
-    // 5. Every laser scan joins here with the data overlays.
+    // 5. Every laser scan. The window forgets its current scan after such a frame.
+    if (ctx.objects.Scan_First) {
+        float c[3];
+        Contrast_Color(o, c);
+        Draw_Scans(ctx.objects.Scan_First, c, o.Width);
+    }
 }
 
 void Point_Pass(const DrawContext& ctx) {
@@ -169,7 +176,11 @@ void Point_Pass(const DrawContext& ctx) {
         glPointSize(1.0f);
     });
     // 2. The fitted sphere joins here with the sphere fit.
-    // 3. The current laser scan and the structure-from-motion data join here with the overlays.
+    // 3. The current laser scan and the structure-from-motion data.
+    float contrast[3];
+    Contrast_Color(o, contrast);
+    if (ctx.objects.Scan_Current) Draw_Scan(*ctx.objects.Scan_Current, contrast, o.Width);
+    if (ctx.objects.SFM_Data) Draw_SFM(*ctx.objects.SFM_Data, ctx.view, contrast, o.Width);
     // 4. The point set, then the selected points.
     for (const POINT_LIST* set : {ctx.objects.Point_Set, ctx.objects.Selected_Points})
         if (set) Draw_Point_Set_Points(*set, o.Width);
