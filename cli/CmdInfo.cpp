@@ -1,7 +1,7 @@
 // orvex info FILE.stl: reads the file as the window's open does, prints what the status bar shows
 // and more, and writes the mesh outputs that were asked for. Exit code 1 when the read or any
 // write failed; a damaged file still shows (and writes) what could be read. A .ct file is a CT
-// volume and goes to Run_Ct_Info (CmdCt.cpp).
+// volume and goes to Run_Ct_Info (CmdCt.cpp); .sfm, .txt (Sick scans) and .jpg go to CmdInfoSfm.cpp.
 
 #include <cmath>
 #include <cstdio>
@@ -45,7 +45,30 @@ std::string Check_Tolerance(std::string& text) {
     return "'" + text + "' is not a usable tolerance: give a number from 0 to 3.40282e+38";
 }
 
+// .sfm reconstructions, Sick scan logs (.txt) and texture pictures (.jpg): CmdInfoSfm.cpp.
+int Run_Sfm_Info(const std::string& path);
+int Run_Sick_Info(const std::string& path);
+int Run_Jpeg_Info(const std::string& path);
+
 namespace {
+
+// The extension in lower case.
+std::string Lower_Extension(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return extension;
+}
+
+int Run_Aux_Info(const std::string& path, bool& handled) {
+    const std::string extension = Lower_Extension(path);
+    handled = true;
+    if (extension == ".sfm") return Run_Sfm_Info(path);
+    if (extension == ".txt") return Run_Sick_Info(path);
+    if (extension == ".jpg" || extension == ".jpeg") return Run_Jpeg_Info(path);
+    handled = false;
+    return 0;
+}
 
 bool Is_Ct_File(const std::string& path) {
     const std::string extension = std::filesystem::path(path).extension().string();
@@ -146,7 +169,8 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         "boundary vertices and curvature ranges; optionally write the mesh outputs. For a CT volume (.ct): "
         "its sizes, value range and the voxels above the threshold. For line segments (.lop): records, "
         "segments "
-        "and bounds");
+        "and bounds. For SFM data (.sfm): points, cameras, labels, bounds and each camera; for Sick scans "
+        "(.txt): scans, tags and readings; for a texture picture (.jpg): its size and tiles");
     info->add_option("file", options->input, "STL file, CT volume (.ct) or line segments (.lop)")->required();
     info->add_option("--threshold", options->threshold,
                      "CT volumes: count the samples above it (default 1200)");
@@ -168,6 +192,9 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
     info->add_option("--c-arrays", options->cArrays, "Write the C-array dump");
     info->add_option("--histograms", options->histograms, "Write the edge, area and curvature histograms");
     info->callback([options, &state] {
+        bool handled = false;
+        state.exitCode = Run_Aux_Info(options->input, handled);
+        if (handled) return;
         state.exitCode = Is_Ct_File(options->input)    ? Run_Ct_Info(options->input, options->threshold)
                          : Is_Lop_File(options->input) ? Run_Lop_Info(options->input)
                                                        : Run_Info(*options);
