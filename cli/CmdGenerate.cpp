@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "cli/Commands.h"
 #include "geometry/Clock.h"
+#include "mesh/FaceSynth.h"
 #include "pointset/PointList.h"
 
 namespace orvex::cli {
@@ -114,13 +117,86 @@ int Run_Generate(const GenerateOptions& options) {
     return 0;
 }
 
+// orvex generate face OUT.tgl: the synthetic face scan (FaceSynth.h) as a TGL file with its picture
+// embedded and beside it, as the TGL reader leaves it.
+struct FaceOptions {
+    std::string output;
+    int grid = 321;
+    float spacing = 1.0f;
+    float noseDepth = 20.0f;
+    std::vector<float> shift{0.0f, 0.0f};
+    std::vector<float> pose{0, 0, 0, 0, 0, 0};
+    int image = 256;
+};
+
+int Run_Generate_Face(const FaceOptions& options) {
+    std::string lower = std::filesystem::path(options.output).extension().string();
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower != ".tgl") {
+        std::fprintf(stderr, "orvex generate face: %s: the file name must end in .tgl\n", options.output.c_str());
+        return 1;
+    }
+    bool finite = std::isfinite(options.spacing) && std::isfinite(options.noseDepth);
+    for (float value : options.shift) finite = finite && std::isfinite(value);
+    for (float value : options.pose) finite = finite && std::isfinite(value);
+    if (!finite || options.spacing <= 0.0f) {
+        std::fprintf(stderr, "orvex generate face: the spacing must be a number above 0 and the others finite\n");
+        return 1;
+    }
+    FaceSynthParams params;
+    params.Grid = options.grid;
+    params.Spacing = options.spacing;
+    params.Nose_Depth = options.noseDepth;
+    params.Shift_X = options.shift[0];
+    params.Shift_Y = options.shift[1];
+    constexpr float kRadians = 3.14159265358979f / 180.0f;
+    for (int k = 0; k < 3; ++k) {
+        params.Pose.Rotate[k] = options.pose[k] * kRadians;
+        params.Pose.Translate[k] = options.pose[3 + k];
+    }
+    const Status written = Write_Face_Tgl(options.output, params, options.image, true);
+    if (!written) {
+        std::fprintf(stderr, "orvex generate face: %s\n", written.message.c_str());
+        return 1;
+    }
+    std::printf("Wrote %s: %d x %d vertices, %d faces", options.output.c_str(), options.grid, options.grid,
+                2 * (options.grid - 1) * (options.grid - 1));
+    if (options.image > 0)
+        std::printf(", picture %d x %d in it and in %s.jpg", options.image, options.image, options.output.c_str());
+    std::printf("\n");
+    return 0;
+}
+
+void Add_Generate_Face_Command(CLI::App* generate, RunState& state) {
+    auto options = std::make_shared<FaceOptions>();
+    CLI::App* face = generate->add_subcommand(
+        "face", "Write a synthetic face scan as a TGL file: a gently convex surface, two spherical eye pits "
+                "64 apart and a nose, with texture coordinates putting the eyes at the default eye fields, and "
+                "its picture (embedded and as FILE.jpg)");
+    face->add_option("file", options->output, "Output file (.tgl)")->required();
+    face->add_option("--grid", options->grid, "Vertices per side (default 321)")->check(CLI::Range(2, 2048));
+    face->add_option("--spacing", options->spacing, "Distance between grid lines (default 1)");
+    face->add_option("--nose-depth", options->noseDepth, "Height of the nose above the surface (default 20)");
+    face->add_option("--shift", options->shift, "Move the sampling grid over the face (default 0 0)")
+        ->expected(2)
+        ->type_name("DX DY");
+    face->add_option("--pose", options->pose,
+                     "Turn the face about x, y and z (degrees, in that order), then move it (default all 0)")
+        ->expected(6)
+        ->type_name("RX RY RZ TX TY TZ");
+    face->add_option("--image", options->image, "Picture size in pixels, 0 for none (default 256)")
+        ->check(CLI::Range(0, 4096));
+    face->callback([options, &state] { state.exitCode = Run_Generate_Face(*options); });
+}
+
 }  // namespace
 
 void Add_Generate_Command(CLI::App& app, RunState& state) {
     auto options = std::make_shared<GenerateOptions>();
     CLI::App* generate = app.add_subcommand(
         "generate", "Make a random point set as \"New File\" does and write it as .ran, .xyz or .xyc");
-    generate->add_option("file", options->output, "Output file; its extension picks the format")->required();
+    // Not required by the parser: "generate face FILE" names its file itself.
+    generate->add_option("file", options->output, "Output file; its extension picks the format");
     std::string names;
     for (std::size_t i = 0; i < kDistributionNames.size(); ++i)
         names += (i ? ", " : "") + kDistributionNames[i] + " (" + std::to_string(i) + ")";
@@ -140,7 +216,12 @@ void Add_Generate_Command(CLI::App& app, RunState& state) {
                      "Mix as the density benchmark does: D tenths of the points on the sphere, the others "
                      "inside (0..10; replaces --distribution)")
         ->check(CLI::Range(0, 10));
-    generate->callback([options, &state] { state.exitCode = Run_Generate(*options); });
+    Add_Generate_Face_Command(generate, state);
+    generate->callback([generate, options, &state] {
+        if (generate->got_subcommand("face")) return;
+        if (options->output.empty()) throw CLI::RequiredError("file");
+        state.exitCode = Run_Generate(*options);
+    });
 }
 
 }  // namespace orvex::cli

@@ -13,9 +13,12 @@
 
 #include "cli/Commands.h"
 #include "geometry/Clock.h"
+#include "geometry/GeneralNumber.h"
 #include "mesh/LoadPipeline.h"
 #include "mesh/MeshWriters.h"
+#include "mesh/Reader3ds.h"
 #include "mesh/StlReader.h"
+#include "mesh/TglReader.h"
 
 namespace orvex::cli {
 
@@ -119,6 +122,57 @@ bool Report(const Status& status, const char* what) {
     return false;
 }
 
+// TGL and 3D Studio meshes: what the window's status bar shows after the open, the picture and
+// what the reader dropped. The TGL read writes the picture beside the file as the window's does.
+int Run_Tgl_3ds_Info(const std::string& path, bool& handled) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    handled = extension == ".tgl" || extension == ".3ds";
+    if (!handled) return 0;
+    UniOb mesh;
+    TglReadReport tgl;
+    Read3dsReport tds;
+    Status read;
+    if (extension == ".tgl") {
+        TglReadOptions options;
+        options.Report = &tgl;
+        read = Read_TGL(mesh, path, options);
+    } else {
+        read = Read_3DS(mesh, path, &tds);
+    }
+    if (!read.message.empty()) std::fprintf(stderr, "orvex info: %s\n", read.message.c_str());
+    if (!read || mesh.IsEmpty()) return 1;
+    const auto general = [](double value) { return General_Number(value, 15, 0, -3); };
+    std::printf("%s\n", path.c_str());
+    std::printf("%u Facets. %u Points. %s Area. %s Vol. \n", mesh.Face_Count, mesh.Vertex_Count,
+                general(mesh.Area).c_str(), general(mesh.Volume).c_str());
+    if (extension == ".tgl") {
+        std::printf("Format: TGL, %llu faces in the file, %llu dropped\n",
+                    static_cast<unsigned long long>(tgl.Faces_Declared),
+                    static_cast<unsigned long long>(tgl.Faces_Dropped));
+        if (!tgl.Has_Image)
+            std::printf("Image: none\n");
+        else if (tgl.Image_Width > 0)
+            std::printf("Image: %d x %d pixels\n", tgl.Image_Width, tgl.Image_Height);
+        else
+            std::printf("Image: not decoded, no colours\n");
+        if (!tgl.Side_File.empty()) std::printf("Side file: %s\n", tgl.Side_File.c_str());
+    } else {
+        std::printf("Format: 3D Studio, %llu vertex lists, %llu face lists, %llu faces dropped%s\n",
+                    static_cast<unsigned long long>(tds.Vertex_Lists),
+                    static_cast<unsigned long long>(tds.Face_Lists),
+                    static_cast<unsigned long long>(tds.Faces_Dropped), tds.Stopped ? ", damaged" : "");
+        std::printf("Texture coordinates: %s\n", tds.Tex_Coords ? "yes" : "none");
+    }
+    std::printf("Box: (%g, %g, %g) .. (%g, %g, %g)\n", double(mesh.Box_Min.x), double(mesh.Box_Min.y),
+                double(mesh.Box_Min.z), double(mesh.Box_Max.x), double(mesh.Box_Max.y),
+                double(mesh.Box_Max.z));
+    Print_Range("Curvature_Max", mesh.Curvature_Max);
+    Print_Range("Curvature_Min", mesh.Curvature_Min);
+    return 0;
+}
+
 int Run_Info(const InfoOptions& options) {
     if (options.tolerance) Coincidence_Tolerance = *options.tolerance;  // checked when parsed
     UniOb mesh;
@@ -171,7 +225,8 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         "segments "
         "and bounds. For SFM data (.sfm): points, cameras, labels, bounds and each camera; for Sick scans "
         "(.txt): scans, tags and readings; for a texture picture (.jpg): its size and tiles");
-    info->add_option("file", options->input, "STL file, CT volume (.ct) or line segments (.lop)")->required();
+    info->add_option("file", options->input,
+                     "STL file, TGL (.tgl) or 3D Studio (.3ds) mesh, CT volume (.ct) or line segments (.lop)")->required();
     info->add_option("--threshold", options->threshold,
                      "CT volumes: count the samples above it (default 1200)");
     info->add_option("--tolerance", options->tolerance,
@@ -192,6 +247,9 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
     info->add_option("--c-arrays", options->cArrays, "Write the C-array dump");
     info->add_option("--histograms", options->histograms, "Write the edge, area and curvature histograms");
     info->callback([options, &state] {
+        bool meshKind = false;
+        state.exitCode = Run_Tgl_3ds_Info(options->input, meshKind);
+        if (meshKind) return;
         bool handled = false;
         state.exitCode = Run_Aux_Info(options->input, handled);
         if (handled) return;

@@ -250,7 +250,8 @@ std::vector<unsigned char> Tds_Bytes(const std::vector<const UniOb*>& meshes,
     return out;
 }
 
-Status Write_Face_Tgl(const std::string& path, const FaceSynthParams& params, int image_size) {
+Status Write_Face_Tgl(const std::string& path, const FaceSynthParams& params, int image_size,
+                      bool side_file) {
     UniOb mesh;
     Make_Face(mesh, params);
     std::vector<unsigned char> jpeg;
@@ -258,12 +259,21 @@ Status Write_Face_Tgl(const std::string& path, const FaceSynthParams& params, in
         Status encoded = Encode_Jpeg(Face_Image(params, image_size, image_size), 90, jpeg);
         if (!encoded) return Status::Error(path + ": " + encoded.message);
     }
-    const std::vector<unsigned char> bytes = Tgl_Bytes(mesh, jpeg);
-    AtomicFile file;
+    std::vector<unsigned char> bytes = Tgl_Bytes(mesh, jpeg);
+    // Both files are complete before either replaces what was there.
+    AtomicFile file, side;
     Status status = file.Open(path);
     if (!status) return status;
     file.Write(bytes.data(), bytes.size());
-    return file.Commit();
+    if (Status done = file.Finish(); !done) return done;
+    if (side_file && !jpeg.empty()) {
+        if (Status opened = side.Open(path + ".jpg"); !opened) return opened;
+        // The side file holds the embedded words, padding included, as the reader writes it.
+        side.Write(bytes.data() + bytes.size() - 4 * ((jpeg.size() + 3) / 4), 4 * ((jpeg.size() + 3) / 4));
+        if (Status done = side.Finish(); !done) return done;
+    }
+    if (Status done = file.Commit(); !done) return done;
+    return side_file && !jpeg.empty() ? side.Commit() : Status::Ok();
 }
 
 }  // namespace orvex

@@ -81,7 +81,9 @@ std::vector<unsigned char> Tds_Bytes(const std::vector<const UniOb*>& meshes,
                                      const TdsWriteOptions& options = {});
 
 // Writes a synthetic face as a TGL file with its picture (JPEG of image_size x image_size pixels
-// at quality 90) embedded; image_size 0 writes no picture. Atomic.
-Status Write_Face_Tgl(const std::string& path, const FaceSynthParams& params, int image_size = 256);
+// at quality 90) embedded, and with side_file also as "<path>.jpg" as the reader leaves it;
+// image_size 0 writes no picture. Atomic.
+Status Write_Face_Tgl(const std::string& path, const FaceSynthParams& params, int image_size = 256,
+                      bool side_file = false);
 
 }  // namespace orvex
