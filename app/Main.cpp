@@ -200,6 +200,7 @@ SceneObjects TMyGL::Current_Scene() const {
     scene.Split_Part2 = &Split_Part2;
     scene.Facet_List = Facet_List;
     scene.Boundary_Range = &Boundary_Range;
+    scene.Fitted_Sphere = &RMSSPHERE;
     return scene;
 }
 
@@ -260,6 +261,7 @@ void TMyGL::Free_All_Object() {
     Free_Facet_List(Facet_List);
     View.ResetSceneBounds();
     // Then the contents of ArrayMap and RMSSPHERE. Selected_Points and Boundary_Detected stay.
+    RMSSPHERE = orvex::RMSSPHERE();
     Set_Panel_Text(0, Cost_Text(kFreeAllCost, Millisecond_Clock() - t0));
 }
 

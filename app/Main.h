@@ -12,6 +12,7 @@
 //   MainHull.cpp       Quick Hull Best, the inertia box and the hull benchmarks
 //   MainFacet.cpp      boundaries, Transfer, line-segment imports, the split and screenshot saves
 //   MainGrab.cpp       the picture of the GL area (screenshots, clipboard, captured frames)
+//   MainAnimation.cpp  the mesh sequences of the file list and the sphere fit
 //   MainProcessing.cpp smoothing, reversal, statistics, reduction, attraction, the smoothing batch
 //   MainMouse.cpp      mouse navigation and rectangle selection
 //   MainKeys.cpp       the keys, the clipboard copy and Fit View
@@ -32,6 +33,7 @@
 #include "device/MyThread.h"
 #include "facet/BoundaryLoop.h"
 #include "facet/TriOb.h"
+#include "fit/RmsSphere.h"
 #include "geometry/RgbImage.h"
 #include "pointset/HullBenchmark.h"
 #include "pointset/PointList.h"
@@ -100,6 +102,7 @@ public:
     TriOb Split_Part2;
     BOUNDARY_LOOP Boundary_Range;
     BOUNDARY_LOOP Boundary_Detected;
+    orvex::RMSSPHERE RMSSPHERE;  // the last sphere fit of the point set; drawn while R > 0.01
     UniOb* Main_Objects = nullptr;
     UniOb* Aux_Objects = nullptr;
     TRI_FACET* Facet_List = nullptr;  // loose facets of imported line segments, newest first
@@ -214,6 +217,11 @@ public:
     void ToolButton32Click();
     void TempTest1Click();
     void SerialSmoothSTL1Click();
+    // Animation (MainAnimation.cpp): the file list as a mesh sequence, shown or captured as
+    // "Cap_" + title + ".jpg" frames in the working folder; the sphere fit of the point set.
+    void Routineplay1Click();
+    void RoutineCapture1Click();
+    void RMSSphere1Click();
     int Smooth_Presses = 0;  // ToolButton8 presses this run: the first column of its report lines
     // The largest cloud of "Convex Routine" (ten million); tests make it small.
     unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
@@ -282,6 +290,10 @@ private:
     std::optional<OpenChoice> runOpenDialog(int filterIndex, bool multiSelect);
 
     bool applyMeshFormation();
+
+    // A sequence frame: the file's mesh (empty for other kinds) at the head of Main_Objects in the
+    // frame colour; returns why the file could not be read, empty when it could.
+    QString showSequenceFrame(const QString& path, bool redraw);
 
     // Boundaries, line segments and the facet saves.
     bool copyBoundaryRange();

@@ -91,12 +91,12 @@ void TMyGL::buildMenus() {
     addCommand(run, "CubicConvexRoutine1", "Full Test", &TMyGL::CubicConvexRoutine1Click);
     addCommand(run, "Verification", "Verification", nullptr, kLater);
     addCommand(run, "Training1", "Training", nullptr, kLater);
-    addCommand(run, "RMSSphere1", "RMS Sphere", nullptr, kLater);
+    addCommand(run, "RMSSphere1", "RMS Sphere", &TMyGL::RMSSphere1Click);
     addCommand(run, "SerialSmoothSTL1", "Serial Smooth STL", &TMyGL::SerialSmoothSTL1Click);
 
     QMenu* animation = MainMenu1->addMenu(QStringLiteral("Animation"));
-    addCommand(animation, "Routineplay1", "Routine play TGL", nullptr, kLater);
-    addCommand(animation, "RoutineCapture1", "Routine capture TGL", nullptr, kLater);
+    addCommand(animation, "Routineplay1", "Routine play TGL", &TMyGL::Routineplay1Click);
+    addCommand(animation, "RoutineCapture1", "Routine capture TGL", &TMyGL::RoutineCapture1Click);
 
     QMenu* modify = MainMenu1->addMenu(QStringLiteral("Modify"));
     addCommand(modify, "Smoothing1", "Smoothing", nullptr);

@@ -13,6 +13,7 @@ class BOUNDARY_LOOP;
 struct ArrayMap;
 struct SFMData;
 struct VEC_LIST;
+class RMSSPHERE;
 
 struct SceneObjects {
     const UniOb* Main_Objects = nullptr;  // drawn, head first
@@ -34,6 +35,7 @@ struct SceneObjects {
     const VEC_LIST* Scan_First = nullptr;
     const VEC_LIST* Scan_Current = nullptr;
     const SFMData* SFM_Data = nullptr;
+    const RMSSPHERE* Fitted_Sphere = nullptr;  // drawn in the opaque solid pass and the point pass
 };
 
 }  // namespace orvex

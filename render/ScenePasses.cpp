@@ -5,6 +5,7 @@
 #include "mesh/UniOb.h"
 #include "render/Boxes.h"
 #include "render/FacetDraw.h"
+#include "render/FittedSphere.h"
 #include "render/GL.h"
 #include "render/HullDraw.h"
 #include "render/MeshPasses.h"
@@ -88,7 +89,8 @@ void Solid_Pass(const DrawContext& ctx, const Vec3& v, bool blended) {
     // 4. The two split facet objects.
     for (const TriOb* part : {ctx.objects.Split_Part1, ctx.objects.Split_Part2})
         if (part) DrawShaded(*part);
-    // 5. The fitted sphere (opaque only) joins here with the sphere fit.
+    // 5. The fitted sphere, opaque only.
+    if (!blended && ctx.objects.Fitted_Sphere) Draw_Fitted_Sphere(*ctx.objects.Fitted_Sphere);
     // 6.
     if (blended) glDisable(GL_BLEND);
     // 7.
@@ -175,7 +177,8 @@ void Point_Pass(const DrawContext& ctx) {
         Draw_Mesh_Points(mesh);
         glPointSize(1.0f);
     });
-    // 2. The fitted sphere joins here with the sphere fit.
+    // 2. The fitted sphere, a flat disc with lighting off.
+    if (ctx.objects.Fitted_Sphere) Draw_Fitted_Sphere(*ctx.objects.Fitted_Sphere);
     // 3. The current laser scan and the structure-from-motion data.
     float contrast[3];
     Contrast_Color(o, contrast);
