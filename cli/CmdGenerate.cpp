@@ -131,16 +131,19 @@ struct FaceOptions {
 
 int Run_Generate_Face(const FaceOptions& options) {
     std::string lower = std::filesystem::path(options.output).extension().string();
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (lower != ".tgl") {
-        std::fprintf(stderr, "orvex generate face: %s: the file name must end in .tgl\n", options.output.c_str());
+        std::fprintf(stderr, "orvex generate face: %s: the file name must end in .tgl\n",
+                     options.output.c_str());
         return 1;
     }
     bool finite = std::isfinite(options.spacing) && std::isfinite(options.noseDepth);
     for (float value : options.shift) finite = finite && std::isfinite(value);
     for (float value : options.pose) finite = finite && std::isfinite(value);
     if (!finite || options.spacing <= 0.0f) {
-        std::fprintf(stderr, "orvex generate face: the spacing must be a number above 0 and the others finite\n");
+        std::fprintf(stderr,
+                     "orvex generate face: the spacing must be a number above 0 and the others finite\n");
         return 1;
     }
     FaceSynthParams params;
@@ -162,7 +165,8 @@ int Run_Generate_Face(const FaceOptions& options) {
     std::printf("Wrote %s: %d x %d vertices, %d faces", options.output.c_str(), options.grid, options.grid,
                 2 * (options.grid - 1) * (options.grid - 1));
     if (options.image > 0)
-        std::printf(", picture %d x %d in it and in %s.jpg", options.image, options.image, options.output.c_str());
+        std::printf(", picture %d x %d in it and in %s.jpg", options.image, options.image,
+                    options.output.c_str());
     std::printf("\n");
     return 0;
 }
@@ -170,9 +174,10 @@ int Run_Generate_Face(const FaceOptions& options) {
 void Add_Generate_Face_Command(CLI::App* generate, RunState& state) {
     auto options = std::make_shared<FaceOptions>();
     CLI::App* face = generate->add_subcommand(
-        "face", "Write a synthetic face scan as a TGL file: a gently convex surface, two spherical eye pits "
-                "64 apart and a nose, with texture coordinates putting the eyes at the default eye fields, and "
-                "its picture (embedded and as FILE.jpg)");
+        "face",
+        "Write a synthetic face scan as a TGL file: a gently convex surface, two spherical eye pits "
+        "64 apart and a nose, with texture coordinates putting the eyes at the default eye fields, and "
+        "its picture (embedded and as FILE.jpg)");
     face->add_option("file", options->output, "Output file (.tgl)")->required();
     face->add_option("--grid", options->grid, "Vertices per side (default 321)")->check(CLI::Range(2, 2048));
     face->add_option("--spacing", options->spacing, "Distance between grid lines (default 1)");

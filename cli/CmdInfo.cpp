@@ -226,7 +226,8 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         "and bounds. For SFM data (.sfm): points, cameras, labels, bounds and each camera; for Sick scans "
         "(.txt): scans, tags and readings; for a texture picture (.jpg): its size and tiles");
     info->add_option("file", options->input,
-                     "STL file, TGL (.tgl) or 3D Studio (.3ds) mesh, CT volume (.ct) or line segments (.lop)")->required();
+                     "STL file, TGL (.tgl) or 3D Studio (.3ds) mesh, CT volume (.ct) or line segments (.lop)")
+        ->required();
     info->add_option("--threshold", options->threshold,
                      "CT volumes: count the samples above it (default 1200)");
     info->add_option("--tolerance", options->tolerance,
