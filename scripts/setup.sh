@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential g++ cmake ninja-build pkg-config
     qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-    libjpeg62-turbo-dev
+    libjpeg62-turbo-dev libtinyobjloader-dev
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     xvfb xauth mesa-utils
     qhull-bin
