@@ -324,18 +324,22 @@ private slots:
         QVERIFY(countGrey(window.View_Widget()->grabFramebuffer(), 128) > 100);
 
         // An emptied point set (opening a mesh empties it) keeps the points of the fit, which are
-        // fitted again.
+        // fitted again. A trace and a log that cannot be written are said, in one message.
         app.answerOpen(QStringList{writeBoxStl(app.path("box.stl"), {1, 1, 1})});
         window.Command_Action("Open_Menu")->trigger();
         QCOMPARE(window.Point_Set.Count(0), 0u);
+        QVERIFY(QFile::remove(app.path("RMS-Sphere.log")) && QFile::remove(app.path("test.txt")));
+        QVERIFY(QDir().mkpath(app.path("RMS-Sphere.log")) && QDir().mkpath(app.path("test.txt")));
         window.Command_Action("RMSSphere1")->trigger();
         QCOMPARE(window.RMSSPHERE.count, 14u);
         QVERIFY(std::fabs(window.RMSSPHERE.R - 5.0) < 1e-5);
+        QCOMPARE(app.messages.size(), 1);
+        QVERIFY2(app.messages[0].contains("RMS-Sphere.log") && app.messages[0].contains("test.txt"),
+                 qPrintable(app.messages[0]));
+        app.messages.clear();
 
-        // Two points fit nothing: zeros in the report and a word in the status bar. A log that
-        // cannot be written is said.
-        QVERIFY(QFile::remove(app.path("RMS-Sphere.log")));
-        QVERIFY(QDir().mkpath(app.path("RMS-Sphere.log")));
+        // Two points fit nothing (so write no trace): zeros in the report and a word in the status
+        // bar.
         app.answerOpen(QStringList{writeBytes(app.path("two.xyz"), "0 0 0\n1 1 1\n")}, 10);
         window.Command_Action("Open_Menu")->trigger();
         window.Command_Action("RMSSphere1")->trigger();
