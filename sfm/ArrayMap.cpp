@@ -1,6 +1,8 @@
 #include "sfm/ArrayMap.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 #include "geometry/Jpeg.h"
@@ -14,6 +16,17 @@ void Put_Texel(std::uint8_t* texel, std::uint32_t colour) {
     texel[1] = std::uint8_t(colour >> 8 & 0xFFu);
     texel[2] = std::uint8_t(colour >> 16 & 0xFFu);
     texel[3] = 255;
+}
+
+// A texel's bytes R, G, B, A read as one word: the colour 0x00BBGGRR with alpha 255 on top, on
+// a little-endian machine.
+std::uint32_t Texel_Word(std::uint32_t colour) {
+    static_assert(std::endian::native == std::endian::little);
+    return (colour & 0x00FFFFFFu) | 0xFF000000u;
+}
+
+void Store_Row(std::uint8_t* out, const std::uint32_t* row) {
+    std::memcpy(out, row, std::size_t(Tile_Size) * 4);
 }
 
 }  // namespace
@@ -75,18 +88,26 @@ int Tiles_Y(const ArrayMap& map) {
 }
 
 void Fill_Tile(const ArrayMap& map, int p, int q, std::uint32_t background, std::uint8_t* texels) {
+    const std::uint32_t outside = Texel_Word(background);
     const int ny = Tiles_Y(map);
     const long long y0 = (long long)Tile_Size * (ny - 1 - q);
+    // Rows j of the tile that fall inside the map, the same for every column.
+    const int jBegin = int(std::clamp<long long>(-y0, 0, Tile_Size));
+    const int jEnd = int(std::clamp<long long>(map.height - y0, jBegin, Tile_Size));
+    std::uint32_t row[Tile_Size];
     for (int i = 0; i < Tile_Size; ++i) {
         const long long x = (long long)Tile_Size * p + i;
-        const bool column = x >= 0 && x < map.width;
-        const std::uint32_t* pixels = column ? map.Column(int(x)) : nullptr;
-        std::uint8_t* row = texels + std::size_t(Tile_Size - 1 - i) * Tile_Size * 4;
-        for (int j = 0; j < Tile_Size; ++j) {
-            const long long y = y0 + j;
-            const bool inside = column && y >= 0 && y < map.height;
-            Put_Texel(row + std::size_t(Tile_Size - 1 - j) * 4, inside ? pixels[y] : background);
+        std::uint8_t* out = texels + std::size_t(Tile_Size - 1 - i) * Tile_Size * 4;
+        if (x < 0 || x >= map.width || jBegin == jEnd) {
+            std::fill(row, row + Tile_Size, outside);
+        } else {
+            const std::uint32_t* pixels = map.Column(int(x)) + (y0 + jBegin);
+            // Texel column 63 - j holds pixel row y0 + j.
+            for (int j = 0; j < jBegin; ++j) row[Tile_Size - 1 - j] = outside;
+            for (int j = jBegin; j < jEnd; ++j) row[Tile_Size - 1 - j] = Texel_Word(pixels[j - jBegin]);
+            for (int j = jEnd; j < Tile_Size; ++j) row[Tile_Size - 1 - j] = outside;
         }
+        Store_Row(out, row);
     }
 }
 

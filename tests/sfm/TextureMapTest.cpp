@@ -78,6 +78,28 @@ TEST(TextureMap, A65PixelMapTakesTwoByTwoTilesWithBackgroundBeyond) {
     EXPECT_EQ(Texel(texels, 63 - 10, 62), background);
 }
 
+TEST(TextureMap, EveryTexelOfEveryTileIsItsPixelOrTheBackground) {
+    ArrayMap map;
+    Copy_Image(map, Gradient(130, 70));
+    const int nx = Tiles_X(map), ny = Tiles_Y(map);
+    ASSERT_EQ(nx, 3);
+    ASSERT_EQ(ny, 2);
+    const std::uint32_t background = Pixel_Rgb(1, 2, 3);
+    std::vector<std::uint8_t> texels(Tile_Bytes);
+    // Tiles beyond the grid are all background, never read outside the map.
+    for (int p = -1; p <= nx; ++p)
+        for (int q = -1; q <= ny; ++q) {
+            Fill_Tile(map, p, q, background, texels.data());
+            for (int i = 0; i < 64; ++i)
+                for (int j = 0; j < 64; ++j) {
+                    const long long x = 64 * p + i, y = 64 * (ny - 1 - q) + j;
+                    const bool inside = x >= 0 && x < map.width && y >= 0 && y < map.height;
+                    ASSERT_EQ(Texel(texels, 63 - i, 63 - j), inside ? map.At(int(x), int(y)) : background)
+                        << p << " " << q << " " << i << " " << j;
+                }
+        }
+}
+
 TEST(TextureMap, JpegFileFillsTheMapAndACorruptOneKeepsIt) {
     test::ScratchFolder folder;
     const std::string good = folder.File("photo.jpg");
