@@ -49,7 +49,8 @@ struct FaceBatchResult {
     std::vector<FaceBatchFile> files;  // the entries visited, in order
     std::array<int, 31> counters{};    // verification
     // The report lines: verification's file lines, the rule and the counters; training's lines of
-    // the files that failed. A batch stopped before its end has no rule and no counters.
+    // the files that failed. A batch that fails before its end has no rule and no counters; one the
+    // user stops has them for the files done.
     std::vector<std::string> lines;
 };
 
