@@ -14,6 +14,7 @@
 //   MainGrab.cpp       the picture of the GL area (screenshots, clipboard, captured frames)
 //   MainAnimation.cpp  the mesh sequences of the file list and the sphere fit
 //   MainProcessing.cpp smoothing, reversal, statistics, reduction, attraction, the smoothing batch
+//   MainFace.cpp       TGL, 3D Studio and template opens, the face buttons and the face batches
 //   MainMouse.cpp      mouse navigation and rectangle selection
 //   MainKeys.cpp       the keys, the clipboard copy and Fit View
 // Invariants: Main_Objects and Aux_Objects are owned lists, newest first, and nothing keeps one of
@@ -222,6 +223,11 @@ public:
     void Routineplay1Click();
     void RoutineCapture1Click();
     void RMSSphere1Click();
+    void ToolButton28Click();
+    void ToolButton29Click();
+    void ToolButton30Click();
+    void VerificationClick();
+    void Training1Click();
     int Smooth_Presses = 0;  // ToolButton8 presses this run: the first column of its report lines
     // The largest cloud of "Convex Routine" (ten million); tests make it small.
     unsigned Benchmark_Max_Points = kLargestBenchmarkCloud;
@@ -287,6 +293,13 @@ private:
     void writeCArrayDump(const UniOb& mesh);
     void openPointFile(int kind, QString& problem);
     void openCt(QString& problem);
+    void openFaceMesh(int kind, QString& problem);
+    void openTemplate(QString& problem);
+    bool readEyeFields(float eyes[4]);
+    // Runs the save dialog for a face text file and writes it with `write`, which returns what went
+    // wrong (empty: written).
+    void saveFaceFile(const std::function<QString(const QString& path)>& write);
+    void runFaceBatch(bool training);
     std::optional<OpenChoice> runOpenDialog(int filterIndex, bool multiSelect);
 
     bool applyMeshFormation();

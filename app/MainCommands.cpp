@@ -89,8 +89,8 @@ void TMyGL::buildMenus() {
     addCommand(run, "ConvexTestRoutine1", "Density Convex Routine", &TMyGL::ConvexTestRoutine1Click);
     addCommand(run, "SphericalShellConvex1", "Convex Routine", &TMyGL::SphericalShellConvex1Click);
     addCommand(run, "CubicConvexRoutine1", "Full Test", &TMyGL::CubicConvexRoutine1Click);
-    addCommand(run, "Verification", "Verification", nullptr, kLater);
-    addCommand(run, "Training1", "Training", nullptr, kLater);
+    addCommand(run, "Verification", "Verification", &TMyGL::VerificationClick);
+    addCommand(run, "Training1", "Training", &TMyGL::Training1Click);
     addCommand(run, "RMSSphere1", "RMS Sphere", &TMyGL::RMSSphere1Click);
     addCommand(run, "SerialSmoothSTL1", "Serial Smooth STL", &TMyGL::SerialSmoothSTL1Click);
 
@@ -180,9 +180,9 @@ void TMyGL::buildToolBar() {
         {"ToolButton25", "Hull mass properties and inertia box", nullptr, "In", kHullTile, &TMyGL::ToolButton25Click,
          true},
         {"ToolButton26", "Candidate regions", nullptr, "Cr", kFaceTile, &TMyGL::ToolButton26Click, true},
-        {"ToolButton28", "Save features", nullptr, "FS", kFaceTile, nullptr, kLater},
-        {"ToolButton29", "Match features", nullptr, "FM", kFaceTile, nullptr, kLater},
-        {"ToolButton30", "Train features", nullptr, "FT", kFaceTile, nullptr, kLater},
+        {"ToolButton28", "Save features", nullptr, "FS", kFaceTile, &TMyGL::ToolButton28Click, true},
+        {"ToolButton29", "Match features", nullptr, "FM", kFaceTile, &TMyGL::ToolButton29Click, true},
+        {"ToolButton30", "Train features", nullptr, "FT", kFaceTile, &TMyGL::ToolButton30Click, true},
         {"ToolButton32", "Attraction to a second mesh", nullptr, "At", kMeshTile, &TMyGL::ToolButton32Click,
          true},
     };

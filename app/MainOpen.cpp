@@ -115,7 +115,8 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
     }
     // The readers of the other kinds arrive with their subsystems; until then nothing is touched.
     const bool pointFile = kind == 6 || kind == 10 || kind == 11;
-    if (kind != 3 && kind != 4 && !pointFile) {
+    const bool faceFile = kind == 1 || kind == 2 || kind == 8;
+    if (kind != 3 && kind != 4 && !pointFile && !faceFile) {
         Set_Panel_Text(3, QStringLiteral("Opening \"%1\" files is not available yet").arg(Kind_Name(kind)));
         return;
     }
@@ -128,6 +129,10 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
         openPointFile(kind, problem);
     } else if (kind == 4) {
         openCt(problem);
+    } else if (kind == 1 || kind == 2) {
+        openFaceMesh(kind, problem);
+    } else if (kind == 8) {
+        openTemplate(problem);
     } else {
         openStl(mode, problem);
     }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "geometry/Color.h"
+#include "mesh/UniOb.h"
+#include "render/AuxMarks.h"
 #include "render/Axes.h"
 #include "render/Camera.h"
 #include "render/FacetDraw.h"
@@ -62,7 +64,9 @@ void Draw_Objects(const DrawContext& ctx, const Vec3& v) {
     if (o.Point_Checked) Point_Pass(ctx);
     // 8. Axis-aligned boxes of the meshes and of the point set.
     if (o.Bounding) Bounding_Box_Pass(ctx);
-    // 9. The auxiliary marks of every mesh (when Aux is checked) join here with the data overlays.
+    // 9. The auxiliary marks of every mesh.
+    if (o.Aux)
+        for (const UniOb* m = ctx.objects.Main_Objects; m; m = m->next) Draw_Aux_Marks(*m);
     // 10. The boundary ribbon, always.
     if (ctx.objects.Boundary_Range) DrawRibbon(*ctx.objects.Boundary_Range, 10.0f);
     // 11. The scene box.
