@@ -33,9 +33,9 @@ std::string Upper(std::string word) {
 }
 
 // Why a number could not be read; empty when it was.
-std::string Number_Problem(const NumberScanner& scan, Result result, const char* what) {
+std::string Number_Problem(const NumberScanner& scan, Result result, const std::string& what) {
     if (result == Result::Number) return {};
-    if (result == Result::End) return std::string("the file ends inside ") + what;
+    if (result == Result::End) return "the file ends inside " + what;
     return "\"" + scan.BadText() + "\" is not " + (scan.NotFinite() ? "a finite number" : "a number") + " (" +
            what + ")";
 }
@@ -67,29 +67,34 @@ public:
     }
 
 private:
-    bool Float(float& value, const char* what) {
+    // `what` names the record for a message; it is only called when something is wrong.
+    template <class What>
+    bool Float(float& value, const What& what) {
         const Result r = scan_.NextFloat(value);
-        problem = Number_Problem(scan_, r, what);
-        return problem.empty();
+        if (r != Result::Number) problem = Number_Problem(scan_, r, what());
+        return r == Result::Number;
     }
-    bool Int(long long& value, const char* what) {
+    template <class What>
+    bool Int(long long& value, const What& what) {
         const Result r = scan_.NextInt(value);
-        problem = Number_Problem(scan_, r, what);
-        if (problem.empty() && (value < std::numeric_limits<std::int32_t>::min() ||
-                                value > std::numeric_limits<std::int32_t>::max()))
-            problem = std::to_string(value) + " is too large for an integer (" + what + ")";
+        if (r != Result::Number)
+            problem = Number_Problem(scan_, r, what());
+        else if (value < std::numeric_limits<std::int32_t>::min() ||
+                 value > std::numeric_limits<std::int32_t>::max())
+            problem = std::to_string(value) + " is too large for an integer (" + what() + ")";
         return problem.empty();
     }
-    bool Skip(const char* what) {
+    template <class What>
+    bool Skip(const What& what) {
         std::string ignored;
         if (scan_.NextWord(ignored, 0)) return true;
-        problem = std::string("the file ends inside ") + what;
+        problem = "the file ends inside " + what();
         return false;
     }
 
     void Points() {
         long long n = 0;
-        if (!Int(n, "the #POINT count")) return;
+        if (!Int(n, [] { return std::string("the #POINT count"); })) return;
         if (n < 0) {
             problem = "the #POINT count " + std::to_string(n) + " is negative";
             refused = true;
@@ -103,13 +108,15 @@ private:
         const std::uint64_t room = fileSize / kSmallestPointRecord;
         out_.points.reserve(std::size_t(std::min<std::uint64_t>(std::uint64_t(n), room)) * 6);
         for (long long i = 0; i < n; ++i) {
-            const std::string what = "point " + std::to_string(i + 1) + " of " + std::to_string(n);
+            const auto what = [i, n] {
+                return "point " + std::to_string(i + 1) + " of " + std::to_string(n);
+            };
             float record[6];
             for (int k = 0; k < 3; ++k)
-                if (!Float(record[k], what.c_str())) return;
+                if (!Float(record[k], what)) return;
             for (int k = 3; k < 6; ++k) {
                 long long colour = 0;
-                if (!Int(colour, what.c_str())) return;
+                if (!Int(colour, what)) return;
                 record[k] = float(colour) / 255.0f;
             }
             out_.points.insert(out_.points.end(), record, record + 6);
@@ -118,19 +125,19 @@ private:
     }
 
     void Camera() {
-        const std::string what = "camera " + std::to_string(out_.cameraCount + 1);
+        const auto what = [this] { return "camera " + std::to_string(out_.cameraCount + 1); };
         std::string name;
         if (!scan_.NextWord(name, Sfm_Name_Limit)) {
-            problem = "the file ends inside " + what;
+            problem = "the file ends inside " + what();
             return;
         }
         float scale = 0.0f, k[9], e[12];
-        if (!Skip(what.c_str()) || !Float(scale, what.c_str()) || !Skip(what.c_str())) return;
+        if (!Skip(what) || !Float(scale, what) || !Skip(what)) return;
         for (float& v : k)
-            if (!Float(v, what.c_str())) return;
-        if (!Skip(what.c_str())) return;
+            if (!Float(v, what)) return;
+        if (!Skip(what)) return;
         for (float& v : e)
-            if (!Float(v, what.c_str())) return;
+            if (!Float(v, what)) return;
         out_.names.push_back(name);
         out_.scales.push_back(scale);
         out_.intrinsics.insert(out_.intrinsics.end(), k, k + 9);
@@ -140,7 +147,7 @@ private:
 
     void Label() {
         long long n = 0;
-        if (Int(n, "the #LABEL value")) out_.labelled = n != 0 ? 1 : 0;
+        if (Int(n, [] { return std::string("the #LABEL value"); })) out_.labelled = n != 0 ? 1 : 0;
     }
 
     NumberScanner& scan_;
