@@ -71,9 +71,10 @@ TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
     buildToolBar();
     buildStatusBar();
     buildTrayIcon();
-    Timer = new QTimer(this);  // scan playback (TimerTimer) joins with the laser scans
+    Timer = new QTimer(this);  // scan playback
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(60);
+    connect(Timer, &QTimer::timeout, this, &TMyGL::TimerTimer);
     Open_Dialog = [this](int filterIndex, bool multiSelect) {
         return runOpenDialog(filterIndex, multiSelect);
     };
@@ -109,6 +110,7 @@ TMyGL::TMyGL(QWidget* parent) : QMainWindow(parent) {
     glView_->Set_Draw_Frame([this](int width, int height) { return drawFrame(width, height); });
     connect(glView_, &GLView::doubleClicked, this, &TMyGL::FormDblClick);
     installInteraction();
+    installLabelFont();
 }
 
 TMyGL::~TMyGL() {
@@ -118,6 +120,7 @@ TMyGL::~TMyGL() {
     releaseMeshList(Main_Objects);
     releaseMeshList(Aux_Objects);
     Free_Facet_List(Facet_List);
+    Free_Vec_List(Scan_First);
     // The objects held by value are destroyed here in reverse order: SFMData, ArrayMap, RMSSPHERE,
     // Boundary_Detected, Boundary_Range, Split_Part2, Split_Part1, Selected_Points, Point_Set, CT_3D.
 }
@@ -200,6 +203,11 @@ SceneObjects TMyGL::Current_Scene() const {
     scene.Split_Part2 = &Split_Part2;
     scene.Facet_List = Facet_List;
     scene.Boundary_Range = &Boundary_Range;
+    scene.Texture_Map = &ArrayMap;
+    scene.Texture_Map_Generation = textureGeneration_;
+    scene.Scan_First = Scan_First;
+    scene.Scan_Current = Scan_Current;
+    scene.SFM_Data = &SFMData;
     scene.Fitted_Sphere = &RMSSPHERE;
     return scene;
 }
@@ -223,7 +231,10 @@ void TMyGL::FormPaint() {
 }
 
 int TMyGL::drawFrame(int width, int height) {
-    const int ms = Render_Main_Frame(width, height, View, Current_Display_Options(), Current_Scene());
+    const DisplayOptions options = Current_Display_Options();
+    const int ms = Render_Main_Frame(width, height, View, options, Current_Scene());
+    // The plain wire frame shows every scan: playback has none left to show.
+    if (options.Wire_Checked && !options.Hidden_Face) Scan_Current = nullptr;
     ++Frames_Drawn;
     Set_Panel_Text(1, QString::fromStdString(Frame_Rate_Text(ms)));
     paintChildViews();
@@ -251,16 +262,19 @@ void TMyGL::Free_All_Object() {
     const int t0 = Millisecond_Clock();
     releaseMeshList(Main_Objects);
     releaseMeshList(Aux_Objects);
-    // The laser scans (Scan_First, Scan_Current) are released here, then the contents of CT_3D,
-    // Point_Set, Split_Part1, Split_Part2, SFMData and Boundary_Range, then Facet_List.
+    Free_Vec_List(Scan_First);
+    Scan_Current = nullptr;
     Volume.Free();
     Point_Set.Clear();
     ClearFacets(Split_Part1);
     ClearFacets(Split_Part2);
+    SFMData.Release();
     Boundary_Range.Release();
     Free_Facet_List(Facet_List);
     View.ResetSceneBounds();
     // Then the contents of ArrayMap and RMSSPHERE. Selected_Points and Boundary_Detected stay.
+    ArrayMap.Release();
+    ++textureGeneration_;
     RMSSPHERE = orvex::RMSSPHERE();
     Set_Panel_Text(0, Cost_Text(kFreeAllCost, Millisecond_Clock() - t0));
 }

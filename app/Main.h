@@ -41,6 +41,8 @@
 #include "render/DisplayOptions.h"
 #include "render/SceneObjects.h"
 #include "render/ViewState.h"
+#include "sfm/ArrayMap.h"
+#include "sfm/SFMData.h"
 #include "ui/Inspector.h"
 #include "ui/MeshFormation.h"
 #include "ui/NewFileDialog.h"
@@ -104,10 +106,13 @@ public:
     BOUNDARY_LOOP Boundary_Range;
     BOUNDARY_LOOP Boundary_Detected;
     orvex::RMSSPHERE RMSSPHERE;  // the last sphere fit of the point set; drawn while R > 0.01
+    orvex::ArrayMap ArrayMap;  // the texture map, laid in the plane z = 0
+    orvex::SFMData SFMData;    // structure-from-motion points and cameras
     UniOb* Main_Objects = nullptr;
     UniOb* Aux_Objects = nullptr;
     TRI_FACET* Facet_List = nullptr;  // loose facets of imported line segments, newest first
-    // Scan_First / Scan_Current (laser scans) join here.
+    VEC_LIST* Scan_First = nullptr;    // the laser scans of the last Sick file, in file order
+    VEC_LIST* Scan_Current = nullptr;  // the scan playback shows next; null when none is left
 
     // 64 x 64 texels of R, G, B, A; texel (i, j) at byte (i * 64 + j) * 4.
     static constexpr int kTileSide = 64;
@@ -262,6 +267,11 @@ public:
     void Transfer1Click();
     void ToolButton15Click();
     void LineSegment1Click();
+    // Scan playback and the texture tile (MainScans.cpp).
+    void Texture1Click();
+    void ToolButton4Click();
+    void ToolButton5Click();
+    void TimerTimer();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -293,6 +303,10 @@ private:
     void writeCArrayDump(const UniOb& mesh);
     void openPointFile(int kind, QString& problem);
     void openCt(QString& problem);
+    // Kinds 7 (texture map), 9 (Sick scans) and 12 (SFM data); MainScans.cpp.
+    void openOverlay(int kind, QString& problem);
+    void installLabelFont();
+    std::uint64_t textureGeneration_ = 1;  // changes whenever ArrayMap's pixels do
     void openFaceMesh(int kind, QString& problem);
     void openTemplate(QString& problem);
     bool readEyeFields(float eyes[4]);

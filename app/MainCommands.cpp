@@ -125,7 +125,7 @@ void TMyGL::buildMenus() {
     addCommand(import, "MainObject1", "Main Object", &TMyGL::MainObject1Click);
     addCommand(import, "AuxObject1", "Aux Object", &TMyGL::AuxObject1Click);
     addCommand(import, "LineSegment1", "Line Segment", &TMyGL::LineSegment1Click);
-    addCommand(import, "Texture1", "Texture", nullptr, kLater);
+    addCommand(import, "Texture1", "Texture", &TMyGL::Texture1Click);
     addCommand(Menu, "Save_Menu", "Save File", &TMyGL::Save_MenuClick);
     addCommand(Menu, "InportSTL1", "Import STL Model", &TMyGL::InportSTL1Click);
     addCommand(Menu, "InstanceView1", "Instance View", &TMyGL::InstanceView1Click);
@@ -162,8 +162,10 @@ void TMyGL::buildToolBar() {
          true},
         {"ToolButton14", "Reset the view", "zoom-original", "1:1", kViewTile, &TMyGL::ToolButton14Click,
          true},
-        {"ToolButton4", "Stop scan playback", "media-playback-stop", "\u25A0", kPlayTile, nullptr, kLater},
-        {"ToolButton5", "Start scan playback", "media-playback-start", "\u25B6", kPlayTile, nullptr, kLater},
+        {"ToolButton4", "Stop scan playback", "media-playback-stop", "\u25A0", kPlayTile,
+         &TMyGL::ToolButton4Click, true},
+        {"ToolButton5", "Start scan playback", "media-playback-start", "\u25B6", kPlayTile,
+         &TMyGL::ToolButton5Click, true},
         {"ToolButton6", "(no command)", nullptr, "6", kPlayTile, nullptr, true},
         {"ToolButton7", "(no command)", nullptr, "7", kPlayTile, nullptr, true},
         {"ToolButton8", "Area smoothing", nullptr, "Sm", kMeshTile, &TMyGL::ToolButton8Click, true},

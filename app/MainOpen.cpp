@@ -115,8 +115,9 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
     }
     // The readers of the other kinds arrive with their subsystems; until then nothing is touched.
     const bool pointFile = kind == 6 || kind == 10 || kind == 11;
+    const bool overlayFile = kind == 7 || kind == 9 || kind == 12;
     const bool faceFile = kind == 1 || kind == 2 || kind == 8;
-    if (kind != 3 && kind != 4 && !pointFile && !faceFile) {
+    if (kind != 3 && kind != 4 && !overlayFile && !pointFile && !faceFile) {
         Set_Panel_Text(3, QStringLiteral("Opening \"%1\" files is not available yet").arg(Kind_Name(kind)));
         return;
     }
@@ -129,6 +130,8 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
         openPointFile(kind, problem);
     } else if (kind == 4) {
         openCt(problem);
+    } else if (overlayFile) {
+        openOverlay(kind, problem);
     } else if (kind == 1 || kind == 2) {
         openFaceMesh(kind, problem);
     } else if (kind == 8) {

@@ -166,6 +166,7 @@ private slots:
               "ToolButton32", "Detectboundary1",
               "Refineboundary1", "Transfer1", "LineSegment1", "ToolButton15", "ToolButton3", "FitView1",
               "Verification", "Training1", "ToolButton28", "ToolButton29", "ToolButton30",
+              "Texture1", "ToolButton4", "ToolButton5",
               "About2", "InstanceView1", "MotionSensor1", "RMSSphere1", "Routineplay1", "RoutineCapture1"}) {
             QAction* action = window.Command_Action(name);
             QVERIFY2(action, name);
