@@ -15,6 +15,8 @@ void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Cut_Command(app, state);
     Add_Rim_Command(app, state);
     Add_Bench_Facet_Command(app, state);
+    Add_Face_Command(app, state);
+    Add_Bench_Face_Command(app, state);
     Add_Smooth_Command(app, state);
     Add_Sensor_Commands(app, state);
 }

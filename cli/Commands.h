@@ -72,5 +72,9 @@ void Add_Rim_Range_Options(CLI::App* command, RimRangeOptions& range, const char
 int Run_Lop_Info(const std::string& path);
 // orvex bench facet: rim detection, and the cutting cases (CmdBenchFacet.cpp).
 void Add_Bench_Facet_Command(CLI::App& app, RunState& state);
+// orvex face features|verify|train: face features of a TGL scan, and the batches (CmdFace.cpp).
+void Add_Face_Command(CLI::App& app, RunState& state);
+// orvex bench face: pairing, matching, training and the verification batch (CmdBenchFace.cpp).
+void Add_Bench_Face_Command(CLI::App& app, RunState& state);
 
 }  // namespace orvex::cli
