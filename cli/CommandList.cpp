@@ -15,10 +15,13 @@ void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Cut_Command(app, state);
     Add_Rim_Command(app, state);
     Add_Bench_Facet_Command(app, state);
+    Add_Bench_Tgl_Command(app, state);
     Add_Face_Command(app, state);
     Add_Bench_Face_Command(app, state);
     Add_Smooth_Command(app, state);
     Add_Sensor_Commands(app, state);
+    Add_Sphere_Command(app, state);
+    Add_Bench_Sphere_Command(app, state);
 }
 
 CLI::App* Bench_Group(CLI::App& app) {

@@ -34,6 +34,8 @@ void Add_Bench_Smooth_Command(CLI::App& app, RunState& state);
 void Add_Bench_Reduce_Command(CLI::App& app, RunState& state);
 // orvex bench select: the rectangle selection walk and the selection edits (CmdBenchSelect.cpp).
 void Add_Bench_Select_Command(CLI::App& app, RunState& state);
+// orvex bench tgl: Read_TGL on the synthetic face with a large picture (CmdBenchTgl.cpp).
+void Add_Bench_Tgl_Command(CLI::App& app, RunState& state);
 // orvex generate OUT.ran|.xyz|.xyc: a random point set as "New File" makes it (CmdGenerate.cpp).
 void Add_Generate_Command(CLI::App& app, RunState& state);
 // orvex ct FILE.ct --threshold N (--simple-cube OUT | --marching-cube OUT), and orvex bench ct (CmdCt.cpp).
@@ -70,6 +72,10 @@ struct RimRangeOptions {
 void Add_Rim_Range_Options(CLI::App* command, RimRangeOptions& range, const char* toleranceHelp);
 // What orvex info prints for a .lop file: records, segments, bounds; the exit code (CmdRim.cpp).
 int Run_Lop_Info(const std::string& path);
+// orvex sphere FILE.ran|.xyz|.xyc: the RMS sphere fit of a point file (CmdSphere.cpp).
+void Add_Sphere_Command(CLI::App& app, RunState& state);
+// orvex bench sphere: the sphere fit on noisy caps and the table scene (CmdBenchSphere.cpp).
+void Add_Bench_Sphere_Command(CLI::App& app, RunState& state);
 // orvex bench facet: rim detection, and the cutting cases (CmdBenchFacet.cpp).
 void Add_Bench_Facet_Command(CLI::App& app, RunState& state);
 // orvex face features|verify|train: face features of a TGL scan, and the batches (CmdFace.cpp).

@@ -32,15 +32,16 @@ struct Sums {
 
 enum { kR = 0, kA = 1, kB = 2, kC = 3 };
 
-Sums Evaluate(const std::vector<SpherePoint>& q, const double p[4]) {
+// `q` holds the points, `m` the centroid they are taken relative to.
+Sums Evaluate(const std::vector<SpherePoint>& q, std::size_t n, const double m[3], const double p[4]) {
     Sums total;
     const double R2 = p[kR] * p[kR];
-    const std::size_t n = q.size();
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t end = std::min(n, start + kBlock);
         Sums s;
         for (std::size_t i = start; i < end; ++i) {
-            const double dx = q[i].x - p[kA], dy = q[i].y - p[kB], dz = q[i].z - p[kC];
+            const double dx = (q[i].x - m[0]) - p[kA], dy = (q[i].y - m[1]) - p[kB],
+                         dz = (q[i].z - m[2]) - p[kC];
             const double dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
             const double f = dx2 + dy2 + dz2 - R2;
             s.E += f * f;
@@ -197,21 +198,14 @@ bool RMSSPHERE::Fit() {
     my /= dn;
     mz /= dn;
 
-    // Centred copy: the objective's sums then lose no digits to a far-away origin.
-    std::vector<SpherePoint> q;
-    try {
-        q.resize(n);
-    } catch (const std::bad_alloc&) {
-        note = "Not enough memory for the sphere fit.";
-        finishTrace();
-        return true;
-    }
+    // Everything below is taken relative to the centroid: the sums then lose no digits to a
+    // far-away origin.
+    const double m[3] = {mx, my, mz};
     double S[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     double T[3] = {0, 0, 0};
     double Q = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const double x = points[i].x - mx, y = points[i].y - my, z = points[i].z - mz;
-        q[i] = {x, y, z};
         const double r2 = x * x + y * y + z * z;
         S[0][0] += x * x;
         S[0][1] += x * y;
@@ -260,7 +254,7 @@ bool RMSSPHERE::Fit() {
     double g[4] = {100, 100, 100, 100};
     double dE = 100;
     long steps = 0;
-    Sums current = Evaluate(q, p);
+    Sums current = Evaluate(points, n, m, p);
     for (;;) {
         if (dE <= 1e-16 && std::fabs(g[0]) + std::fabs(g[1]) + std::fabs(g[2]) + std::fabs(g[3]) <= 0.0001)
             break;
@@ -276,7 +270,7 @@ bool RMSSPHERE::Fit() {
                 if (!(h > 0) || !std::isfinite(next) || next == p[k] || (k == kR && next < 0)) break;
                 double trial[4] = {p[0], p[1], p[2], p[3]};
                 trial[k] = next;
-                const Sums s = Evaluate(q, trial);
+                const Sums s = Evaluate(points, n, m, trial);
                 if (!(s.E < current.E)) break;
                 p[k] = next;
                 current = s;
@@ -302,7 +296,8 @@ bool RMSSPHERE::Fit() {
     if (R > 0) {
         double sumAbs = 0, sumSq = 0, lo = 0, hi = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const double dx = q[i].x - p[kA], dy = q[i].y - p[kB], dz = q[i].z - p[kC];
+            const double dx = (points[i].x - mx) - p[kA], dy = (points[i].y - my) - p[kB],
+                         dz = (points[i].z - mz) - p[kC];
             const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - R;
             if (i == 0 || e < lo) lo = e;
             if (i == 0 || e > hi) hi = e;
@@ -386,15 +381,18 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
 
     struct Normal {
         double M[4][5];  // J^T J | -J^T r
-        double cost;
+        double cost;     // Σ r²
+        double absSum;   // Σ |r|
+        double lo, hi;   // smallest and largest r
     };
     const auto build = [&](const double* at) {
         Normal out{};
         double uu[6] = {0, 0, 0, 0, 0, 0}, su[3] = {0, 0, 0}, ru[3] = {0, 0, 0}, sr = 0, cost = 0, used = 0;
+        double absSum = 0, lo = HUGE_VAL, hi = -HUGE_VAL;
         for (std::size_t start = 0; start < n; start += kBlock) {
             const std::size_t end = std::min(n, start + kBlock);
             double buu[6] = {0, 0, 0, 0, 0, 0}, bsu[3] = {0, 0, 0}, bru[3] = {0, 0, 0}, bsr = 0, bcost = 0;
-            double bused = 0;
+            double bused = 0, babs = 0;
             for (std::size_t i = start; i < end; ++i) {
                 const double dx = sphere.points[i].x - ox - at[0];
                 const double dy = sphere.points[i].y - oy - at[1];
@@ -402,8 +400,12 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
                 const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
                 const double r = d - at[3];
                 bcost += r * r;
-                if (d == 0) continue;  // no direction: the centre itself does not move it
-                const double ux = dx / d, uy = dy / d, uz = dz / d;
+                babs += std::fabs(r);
+                lo = std::min(lo, r);
+                hi = std::max(hi, r);
+                // A point at the centre has no direction and adds nothing but its residual.
+                const double inverse = d > 0 ? 1.0 / d : 0.0;
+                const double ux = dx * inverse, uy = dy * inverse, uz = dz * inverse;
                 buu[0] += ux * ux;
                 buu[1] += ux * uy;
                 buu[2] += ux * uz;
@@ -417,13 +419,14 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
                 bru[1] += r * uy;
                 bru[2] += r * uz;
                 bsr += r;
-                bused += 1;
+                bused += d > 0 ? 1.0 : 0.0;
             }
             for (int k = 0; k < 6; ++k) uu[k] += buu[k];
             for (int k = 0; k < 3; ++k) su[k] += bsu[k], ru[k] += bru[k];
             sr += bsr;
             cost += bcost;
             used += bused;
+            absSum += babs;
         }
         // Residual r = |q - c| - R; its gradient is (-u, -1).
         const double J[4][4] = {{uu[0], uu[1], uu[2], su[0]},
@@ -436,6 +439,9 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
             out.M[i][4] = rhs[i];
         }
         out.cost = cost;
+        out.absSum = absSum;
+        out.lo = lo;
+        out.hi = hi;
         return out;
     };
     const auto solve = [](Normal system, double delta[4]) {
@@ -466,6 +472,11 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
     for (int step = 0; step < maxSteps; ++step) {
         double delta[4];
         if (!solve(system, delta)) break;
+        const double extent = p[3] + std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]);
+        // A step this small would change nothing a user can see: converged, no pass needed.
+        if (std::fabs(delta[0]) + std::fabs(delta[1]) + std::fabs(delta[2]) + std::fabs(delta[3]) <=
+            1e-8 * extent)
+            break;
         // Gauss-Newton step, halved until the geometric cost does not rise.
         double scale = 1.0;
         bool improved = false;
@@ -486,32 +497,19 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
         }
         if (!improved) break;
         ++taken;
-        const double size =
-            scale * (std::fabs(delta[0]) + std::fabs(delta[1]) + std::fabs(delta[2]) + std::fabs(delta[3]));
-        const double extent = p[3] + std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]);
-        // Converged once the step or the gain is down to what rounding leaves.
-        if (size <= 1e-12 * extent || before - system.cost <= 1e-13 * before) break;
+        // Converged once the gain is down to what rounding leaves.
+        if (before - system.cost <= 1e-13 * before) break;
     }
     sphere.a = ox + p[0];
     sphere.b = oy + p[1];
     sphere.c = oz + p[2];
     sphere.R = p[3];
 
-    double sumAbs = 0, sumSq = 0, lo = 0, hi = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double dx = sphere.points[i].x - sphere.a, dy = sphere.points[i].y - sphere.b,
-                     dz = sphere.points[i].z - sphere.c;
-        const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - sphere.R;
-        if (i == 0 || e < lo) lo = e;
-        if (i == 0 || e > hi) hi = e;
-        sumAbs += std::fabs(e);
-        sumSq += e * e;
-    }
     if (sphere.R > 0) {
-        sphere.maxError = hi / sphere.R;
-        sphere.minError = lo / sphere.R;
-        sphere.meanAbsError = sumAbs / (double(n) * sphere.R);
-        sphere.rmsError = std::sqrt(sumSq / double(n) / sphere.R / sphere.R);
+        sphere.maxError = system.hi / sphere.R;
+        sphere.minError = system.lo / sphere.R;
+        sphere.meanAbsError = system.absSum / (double(n) * sphere.R);
+        sphere.rmsError = std::sqrt(system.cost / double(n) / sphere.R / sphere.R);
     }
     return taken;
 }
