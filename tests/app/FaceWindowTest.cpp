@@ -176,6 +176,22 @@ private slots:
         QVERIFY2(textured.warm > textured.lit / 2 && textured.cool > textured.lit / 50,
                  qPrintable(QString("%1 %2 of %3").arg(textured.warm).arg(textured.cool).arg(textured.lit)));
 
+        // A picture that cannot be decoded: the mesh opens without colours and the user hears why.
+        orvex::UniOb grid;
+        orvex::FaceSynthParams params = smallFace();
+        params.Grid = 30;
+        orvex::Make_Face(grid, params);
+        const std::vector<unsigned char> bytes = orvex::Tgl_Bytes(grid, std::vector<unsigned char>(64, 0x5A));
+        writeBytes(app.path("blind.tgl"),
+                   QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+        open(app, app.path("blind.tgl"), 2);
+        QCOMPARE(app.window().Main_Objects->Vertex_Count, grid.Vertex_Count);
+        QCOMPARE(app.window().Main_Objects->Vertex_Color[0], 0);
+        QCOMPARE(app.messages.size(), 1);
+        QVERIFY2(app.messages[0].contains("blind.tgl"), qPrintable(app.messages[0]));
+        app.messages.clear();
+        open(app, face, 2);
+
         // A damaged file leaves the face open and says what is wrong.
         QByteArray cut = bytesOf(face).left(300);
         writeBytes(app.path("cut.tgl"), cut);
