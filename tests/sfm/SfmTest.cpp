@@ -241,22 +241,6 @@ TEST(Sfm, NothingUsableLeavesTheDataAsTheyWere) {
     EXPECT_EQ(data.labelled, 1);
 }
 
-TEST(Sfm, AllocateAndReleaseKeepCountsAndArraysTogether) {
-    SFMData data;
-    data.Allocate(3, 2);
-    EXPECT_EQ(data.points.size(), 18u);
-    EXPECT_EQ(data.extrinsics.size(), 24u);
-    EXPECT_EQ(data.poses.size(), 2u);
-    EXPECT_EQ(data.names.size(), 2u);
-    data.Allocate(-1, 4);
-    EXPECT_TRUE(data.Empty());
-    EXPECT_TRUE(data.intrinsics.empty());
-    data.Allocate(0, 1);
-    data.Release();
-    EXPECT_EQ(data.cameraCount, 0);
-    EXPECT_TRUE(data.scales.empty());
-}
-
 TEST(Sfm, OurSampleReads) {
     const std::string path = std::string(ORVEX_SAMPLES_DIR) + "/ring.sfm";
     SFMData data;
