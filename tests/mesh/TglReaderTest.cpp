@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/CandidateRegions.h"
 #include "geometry/Jpeg.h"
 #include "mesh/FaceSynth.h"
 #include "mesh/TglReader.h"
@@ -381,6 +382,30 @@ TEST(TglRead, TruncationsAndByteFlipsGiveASoundMeshOrARefusal) {
         const Status status = Read_TGL(mesh, bytes, "flip.tgl");
         ASSERT_TRUE(Mesh_Sound(mesh)) << round;
         ASSERT_EQ(status.ok, !mesh.IsEmpty()) << round;
+    }
+}
+
+// The sample faces a user opens first: their pictures, and two candidate regions at the eye pits,
+// 64 apart, whichever the pose.
+TEST(TglRead, SampleFacesShowTheirPictureAndTwoEyePits) {
+    for (const char* name : {"face1.tgl", "face2.tgl"}) {
+        SCOPED_TRACE(name);
+        const std::string path = std::string(ORVEX_SAMPLES_DIR) + "/" + name;
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(Read_File_Bytes(path, bytes).ok);
+        UniOb mesh;
+        TglReadReport report;
+        ASSERT_TRUE(Read_TGL(mesh, bytes, name, With(&report)).ok);
+        EXPECT_EQ(mesh.Vertex_Count, 111u * 111u);
+        EXPECT_EQ(report.Image_Width, 256);
+        EXPECT_EQ(report.Image_Height, 256);
+        FindCandidateRegions(mesh);
+        std::vector<Vec3> centres;
+        for (const VEC_LIST* r = mesh.Region_List; r; r = r->next)
+            centres.push_back({r->values[0], r->values[1], r->values[2]});
+        ASSERT_EQ(centres.size(), 2u);
+        const Vec3 d = centres[0] - centres[1];
+        EXPECT_NEAR(std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), 64.0f, 6.0f);
     }
 }
 
