@@ -141,6 +141,34 @@ TEST(FaceMatch, TrainingShrinksEachSmallDepthDifferenceByATenthAPass) {
     EXPECT_TRUE(Face_Holds_Point({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0.25f, 0.25f));
 }
 
+// Two pairs cannot fix a rotation: the template stays where it is. And no table limit: every one of
+// 20,000 features finds its twin.
+TEST(FaceMatch, FewerThanThreePairsMoveNothingAndManyPairsAllCount) {
+    UniOb mesh;
+    test::Make_Grid(mesh, 20);
+    for (Vec3& p : mesh.Vertex_Pos) p = p - Vec3{10, 10, 0};
+    test::Finish_Mesh(mesh);
+    mesh.Feature_Scale = 5.0f;
+    mesh.AllocFeatures(2);
+    mesh.Feature_Records = {{0.3f, 0.2f, 0, 0, 0, 1}, {-1.3f, 2.2f, 0, 0, 0, 1}};
+    mesh.AllocTemplates(2);
+    mesh.Template_Records = {{2.3f, 0.2f, 0.5f, 0, 0, 1}, {0.7f, 2.2f, 0.5f, 0, 0, 1}};
+    const std::vector<Record10> before = mesh.Template_Records;
+    EXPECT_FLOAT_EQ(MatchTemplate(mesh), 0.5f);
+    EXPECT_EQ(mesh.Template_Records, before);
+    const std::vector<Vec3> positions = mesh.Vertex_Pos;
+    TrainTemplate(mesh);
+    EXPECT_EQ(mesh.Vertex_Pos, positions);
+
+    std::vector<Record10> many(20000);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        many[i] = {float(i % 200) * 25, float(i / 200) * 25, 0, 0, 0, 1};
+    std::vector<FacePair> pairs;
+    Pair_Features(many, many, pairs);
+    ASSERT_EQ(pairs.size(), many.size());
+    EXPECT_EQ(pairs.back(), (FacePair{19999u, 19999u}));
+}
+
 TEST(FaceMatch, TrainingThroughGridsEqualsThePlainLoops) {
     UniOb source;
     Normalised_Face(source, FaceSynthParams{});
