@@ -42,7 +42,8 @@ class FaceBatch : public ::testing::Test {
 protected:
     void SetUp() override {
         FaceSynthParams first;
-        first.Grid = 121;
+        first.Grid = 81;
+        first.Spacing = 1.5f;
         ASSERT_TRUE(Write_Face_Tgl(folder.File("face1.tgl"), first, 32).ok);
         FaceSynthParams second = first;
         second.Shift_X = 0.4f;

@@ -38,7 +38,8 @@ class CmdFace : public ::testing::Test {
 protected:
     void SetUp() override {
         orvex::FaceSynthParams first;
-        first.Grid = 121;
+        first.Grid = 81;
+        first.Spacing = 1.5f;
         ASSERT_TRUE(orvex::Write_Face_Tgl(folder.File("face1.tgl"), first, 16).ok);
         orvex::FaceSynthParams second = first;
         second.Shift_Y = 0.5f;
