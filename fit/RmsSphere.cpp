@@ -32,16 +32,32 @@ struct Sums {
 
 enum { kR = 0, kA = 1, kB = 2, kC = 3 };
 
-// `q` holds the points, `m` the centroid they are taken relative to.
-Sums Evaluate(const std::vector<SpherePoint>& q, std::size_t n, const double m[3], const double p[4]) {
+// (v - m) in units of a power of two, halved first so that the difference of two huge values
+// cannot overflow; w2 is twice the unit's inverse. The same bits as (v - m) * w in normal ranges.
+inline double Scaled(double v, double m, double w2) {
+    return (v * 0.5 - m * 0.5) * w2;
+}
+
+// The exponent of a power of two at or just above `extent`, kept where its fourth power and
+// inverse are representable enough to matter.
+int Unit_Exponent(double extent) {
+    if (!(extent > 0) || !std::isfinite(extent)) return 0;
+    int exponent = 0;
+    std::frexp(extent, &exponent);
+    return std::clamp(exponent, -1000, 1000);
+}
+
+// `q` holds the points, taken relative to the centroid `m` in the units of `w2` (see Scaled).
+Sums Evaluate(const std::vector<SpherePoint>& q, std::size_t n, const double m[3], double w2,
+              const double p[4]) {
     Sums total;
     const double R2 = p[kR] * p[kR];
     for (std::size_t start = 0; start < n; start += kBlock) {
         const std::size_t end = std::min(n, start + kBlock);
         Sums s;
         for (std::size_t i = start; i < end; ++i) {
-            const double dx = (q[i].x - m[0]) - p[kA], dy = (q[i].y - m[1]) - p[kB],
-                         dz = (q[i].z - m[2]) - p[kC];
+            const double dx = Scaled(q[i].x, m[0], w2) - p[kA], dy = Scaled(q[i].y, m[1], w2) - p[kB],
+                         dz = Scaled(q[i].z, m[2], w2) - p[kC];
             const double dx2 = dx * dx, dy2 = dy * dy, dz2 = dz * dz;
             const double f = dx2 + dy2 + dz2 - R2;
             s.E += f * f;
@@ -172,7 +188,7 @@ bool RMSSPHERE::Fit() {
         if (tracing) traceStatus = trace.Commit();
     };
 
-    bool coincident = true;
+    bool coincident = true, finite = true;
     double mx = 0, my = 0, mz = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const SpherePoint& p = points[i];
@@ -180,8 +196,20 @@ bool RMSSPHERE::Fit() {
         my += p.y;
         mz += p.z;
         if (p.x != points[0].x || p.y != points[0].y || p.z != points[0].z) coincident = false;
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) finite = false;
     }
-    if (!std::isfinite(mx) || !std::isfinite(my) || !std::isfinite(mz)) {
+    if (finite && !(std::isfinite(mx) && std::isfinite(my) && std::isfinite(mz))) {
+        mx = my = mz = 0;  // the sum overflowed: the sum of the shares does not
+        for (std::size_t i = 0; i < n; ++i) {
+            mx += points[i].x / dn;
+            my += points[i].y / dn;
+            mz += points[i].z / dn;
+        }
+        mx *= dn;
+        my *= dn;
+        mz *= dn;
+    }
+    if (!finite) {
         note = "Some points have no finite coordinates: no sphere fitted.";
         finishTrace();
         return true;
@@ -198,14 +226,23 @@ bool RMSSPHERE::Fit() {
     my /= dn;
     mz /= dn;
 
-    // Everything below is taken relative to the centroid: the sums then lose no digits to a
-    // far-away origin.
+    // Everything below is taken relative to the centroid, so the sums lose no digits to a far-away
+    // origin, and in units of a power of two near the largest offset, so fourth powers neither
+    // overflow nor vanish. Derivatives go back to the caller's units: E by s⁴, gradients by s³.
     const double m[3] = {mx, my, mz};
+    double half = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        half = std::max({half, std::fabs(points[i].x * 0.5 - mx * 0.5),
+                         std::fabs(points[i].y * 0.5 - my * 0.5), std::fabs(points[i].z * 0.5 - mz * 0.5)});
+    const int exponent = half > 0 ? Unit_Exponent(half) + 1 : 0;
+    const double w2 = std::ldexp(1.0, 1 - exponent), unit = std::ldexp(1.0, exponent);
+    const double toE = std::ldexp(1.0, 4 * exponent), toGradient = std::ldexp(1.0, 3 * exponent);
     double S[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
     double T[3] = {0, 0, 0};
     double Q = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const double x = points[i].x - mx, y = points[i].y - my, z = points[i].z - mz;
+        const double x = Scaled(points[i].x, mx, w2), y = Scaled(points[i].y, my, w2),
+                     z = Scaled(points[i].z, mz, w2);
         const double r2 = x * x + y * y + z * z;
         S[0][0] += x * x;
         S[0][1] += x * y;
@@ -254,14 +291,15 @@ bool RMSSPHERE::Fit() {
     double g[4] = {100, 100, 100, 100};
     double dE = 100;
     long steps = 0;
-    Sums current = Evaluate(points, n, m, p);
+    Sums current = Evaluate(points, n, m, w2, p);
     for (;;) {
-        if (dE <= 1e-16 && std::fabs(g[0]) + std::fabs(g[1]) + std::fabs(g[2]) + std::fabs(g[3]) <= 0.0001)
+        if (dE <= 1e-16 &&
+            (std::fabs(g[0]) + std::fabs(g[1]) + std::fabs(g[2]) + std::fabs(g[3])) * toGradient <= 0.0001)
             break;
         const double E0 = current.E;
         bool changed = false;
         for (int k : {kR, kA, kB, kC}) {
-            while (std::fabs(g[k]) > 0.00001) {
+            while (std::fabs(g[k]) * toGradient > 0.00001) {
                 g[k] = Gradient(current, p, k);
                 const double h = Curvature(current, p, k, dn);
                 const bool last = steps > 100;
@@ -270,7 +308,7 @@ bool RMSSPHERE::Fit() {
                 if (!(h > 0) || !std::isfinite(next) || next == p[k] || (k == kR && next < 0)) break;
                 double trial[4] = {p[0], p[1], p[2], p[3]};
                 trial[k] = next;
-                const Sums s = Evaluate(points, n, m, trial);
+                const Sums s = Evaluate(points, n, m, w2, trial);
                 if (!(s.E < current.E)) break;
                 p[k] = next;
                 current = s;
@@ -278,9 +316,10 @@ bool RMSSPHERE::Fit() {
                 if (last) break;
             }
         }
-        dE = std::fabs(current.E - E0);
+        dE = current.E == E0 ? 0.0 : std::fabs(current.E - E0) * toE;
         for (int k = 0; k < 4; ++k) g[k] = Gradient(current, p, k);
-        gradientSum = std::fabs(g[kA]) + std::fabs(g[kB]) + std::fabs(g[kC]) + std::fabs(g[kR]);
+        const double sum = std::fabs(g[kA]) + std::fabs(g[kB]) + std::fabs(g[kC]) + std::fabs(g[kR]);
+        gradientSum = sum == 0 ? 0.0 : sum * toGradient;
         if (tracing) trace.Printf("%.10lf       %.10lf\n", dE, gradientSum);
         const bool limit = steps > 1000;
         ++steps;
@@ -288,26 +327,26 @@ bool RMSSPHERE::Fit() {
     }
     finishTrace();
     iterations = double(steps);
-    a = mx + p[kA];
-    b = my + p[kB];
-    c = mz + p[kC];
-    R = p[kR];
+    a = mx + p[kA] * unit;
+    b = my + p[kB] * unit;
+    c = mz + p[kC] * unit;
+    R = p[kR] * unit;
 
-    if (R > 0) {
+    if (p[kR] > 0) {
         double sumAbs = 0, sumSq = 0, lo = 0, hi = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const double dx = (points[i].x - mx) - p[kA], dy = (points[i].y - my) - p[kB],
-                         dz = (points[i].z - mz) - p[kC];
-            const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - R;
+            const double dx = Scaled(points[i].x, mx, w2) - p[kA], dy = Scaled(points[i].y, my, w2) - p[kB],
+                         dz = Scaled(points[i].z, mz, w2) - p[kC];
+            const double e = std::sqrt(dx * dx + dy * dy + dz * dz) - p[kR];
             if (i == 0 || e < lo) lo = e;
             if (i == 0 || e > hi) hi = e;
             sumAbs += std::fabs(e);
             sumSq += e * e;
         }
-        maxError = hi / R;
-        minError = lo / R;
-        meanAbsError = sumAbs / (dn * R);
-        rmsError = std::sqrt(sumSq / dn / R / R);
+        maxError = hi / p[kR];
+        minError = lo / p[kR];
+        meanAbsError = sumAbs / (dn * p[kR]);
+        rmsError = std::sqrt(sumSq / dn / p[kR] / p[kR]);
     }
     return true;
 }
@@ -374,10 +413,13 @@ Status Write_Sphere_Log(const RMSSPHERE& sphere, const std::string& path) {
 
 int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
     const std::size_t n = sphere.count;
-    if (n < 3 || sphere.points.size() < n || !(sphere.R > 0)) return 0;
-    // Work relative to the current centre so the increments keep their digits.
+    if (n < 3 || sphere.points.size() < n || !(sphere.R > 0) || !std::isfinite(sphere.R)) return 0;
+    // Work relative to the current centre so the increments keep their digits, in units of a power
+    // of two near the radius so the squares stay in range.
     const double ox = sphere.a, oy = sphere.b, oz = sphere.c;
-    double p[4] = {0, 0, 0, sphere.R};  // centre offset x, y, z and R
+    const int exponent = Unit_Exponent(sphere.R);
+    const double w2 = std::ldexp(1.0, 1 - exponent), unit = std::ldexp(1.0, exponent);
+    double p[4] = {0, 0, 0, sphere.R * 0.5 * w2};  // centre offset x, y, z and R
 
     struct Normal {
         double M[4][5];  // J^T J | -J^T r
@@ -394,9 +436,9 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
             double buu[6] = {0, 0, 0, 0, 0, 0}, bsu[3] = {0, 0, 0}, bru[3] = {0, 0, 0}, bsr = 0, bcost = 0;
             double bused = 0, babs = 0;
             for (std::size_t i = start; i < end; ++i) {
-                const double dx = sphere.points[i].x - ox - at[0];
-                const double dy = sphere.points[i].y - oy - at[1];
-                const double dz = sphere.points[i].z - oz - at[2];
+                const double dx = Scaled(sphere.points[i].x, ox, w2) - at[0];
+                const double dy = Scaled(sphere.points[i].y, oy, w2) - at[1];
+                const double dz = Scaled(sphere.points[i].z, oz, w2) - at[2];
                 const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
                 const double r = d - at[3];
                 bcost += r * r;
@@ -500,16 +542,16 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
         // Converged once the gain is down to what rounding leaves.
         if (before - system.cost <= 1e-13 * before) break;
     }
-    sphere.a = ox + p[0];
-    sphere.b = oy + p[1];
-    sphere.c = oz + p[2];
-    sphere.R = p[3];
+    sphere.a = ox + p[0] * unit;
+    sphere.b = oy + p[1] * unit;
+    sphere.c = oz + p[2] * unit;
+    sphere.R = p[3] * unit;
 
-    if (sphere.R > 0) {
-        sphere.maxError = system.hi / sphere.R;
-        sphere.minError = system.lo / sphere.R;
-        sphere.meanAbsError = system.absSum / (double(n) * sphere.R);
-        sphere.rmsError = std::sqrt(system.cost / double(n) / sphere.R / sphere.R);
+    if (p[3] > 0) {
+        sphere.maxError = system.hi / p[3];
+        sphere.minError = system.lo / p[3];
+        sphere.meanAbsError = system.absSum / (double(n) * p[3]);
+        sphere.rmsError = std::sqrt(system.cost / double(n) / p[3] / p[3]);
     }
     return taken;
 }

@@ -193,6 +193,32 @@ TEST_F(SphereFit, CoincidentPointsGiveRadiusZero) {
     EXPECT_EQ(Split(Sphere_Detail_Line(sphere), ',').size(), 10u);
 }
 
+TEST_F(SphereFit, CoordinatesAtTheEndsOfTheRangeGiveFiniteResults) {
+    const double huge = 1.7e308;
+    Fill(sphere, {{huge, 0, 0}, {-huge, 0, 0}, {0, huge, 0}});
+    ASSERT_TRUE(sphere.Fit());
+    EXPECT_DOUBLE_EQ(sphere.R, huge);
+    EXPECT_NEAR(sphere.b / huge, 0, 1e-15);
+    for (double v :
+         {sphere.a, sphere.c, sphere.maxError, sphere.minError, sphere.rmsError, sphere.gradientSum})
+        EXPECT_TRUE(std::isfinite(v));
+
+    Fill(sphere, Cap({0, 0, 0}, 1e-30, 180, 50));
+    ASSERT_TRUE(sphere.Fit());
+    EXPECT_NEAR(sphere.R / 1e-30, 1, 1e-9);
+
+    // A small ball far from the origin keeps its digits.
+    Fill(sphere, Cap({1e7, -1e7, 3e6}, 0.5, 60, 200));
+    ASSERT_TRUE(sphere.Fit());
+    EXPECT_NEAR(sphere.R, 0.5, 1e-7);
+    EXPECT_NEAR(sphere.a, 1e7, 1e-7);
+
+    Fill(sphere, {{NAN, 0, 0}, {0, 0, 0}, {1, 1, 1}, {2, 0, 1}});
+    ASSERT_TRUE(sphere.Fit());
+    EXPECT_EQ(sphere.R, 0);
+    EXPECT_FALSE(sphere.note.empty());
+}
+
 TEST_F(SphereFit, TwoPointsFitNothingAndWriteNoTrace) {
     Fill(sphere, Cap({0, 0, 0}, 2, 180, 50));
     ASSERT_TRUE(sphere.Fit());
