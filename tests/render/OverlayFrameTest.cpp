@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -210,6 +211,34 @@ TEST_F(OverlayFrameTest, KeptTilesGiveTheUploadedPicturesAndFollowTheMapAndBackg
     EXPECT_TRUE(Near(At(Frame(), Map_Point(map, 5, 5)), {255, 255, 0}));
     map.Release();
     EXPECT_TRUE(Near(At(Frame(), Map_Point(map, 5, 5)), kRed));
+}
+
+// Kept tiles are read at texture coordinates offset into their packed texture: where a pixel centre
+// falls within rounding of a texel border the two may pick neighbouring texels, nowhere else.
+TEST_F(OverlayFrameTest, KeptTilesMatchUploadedTilesAtAnyScaleAndTurn) {
+    ArrayMap map = Test_Map(300, 200);
+    for (int x = 0; x < map.width; ++x)
+        for (int y = 0; y < map.height; ++y)
+            if ((x + y) % 2) map.Column(x)[y] = Pixel_Rgb(255, 255, 255);  // every texel its own
+    objects_.Texture_Map = &map;
+    objects_.Texture_Map_Generation = 3;
+    Look_At_Plane(0, 0, 320, 260);
+    const float fitted = view_.Zoom_Scale;
+    for (int perspective : {0, 1}) {
+        for (float scale : {0.37f, 0.5f, 1.0f, 2.0f, 3.3f}) {
+            view_.Perspective_Mode = perspective;
+            view_.Zoom_Scale = fitted * scale;
+            Mat4_Rotation({0.3f, 0.2f, 1.0f}, 0.4f * scale, view_.Model_Matrix);
+            Set_Tile_Keeping(false);
+            const Image uploaded = Frame();
+            Set_Tile_Keeping(true);
+            const Image kept = Frame();
+            int differ = 0;
+            for (std::size_t i = 0; i < kept.rgba.size(); i += 4)
+                differ += std::memcmp(&kept.rgba[i], &uploaded.rgba[i], 3) != 0;
+            EXPECT_LE(differ, kW * kH / 5000) << "perspective " << perspective << ", scale " << scale;
+        }
+    }
 }
 
 // A scan whose reading i is `r`, all others no return.
