@@ -1,9 +1,11 @@
 #include "app/FileListWalk.h"
 
 #include <QStringList>
+#include <vector>
 
 #include "app/Main.h"
 #include "ui/FileBrowser.h"
+#include "ui/FileKind.h"
 #include "ui/Inspector.h"
 
 namespace orvex {
@@ -42,12 +44,19 @@ int Walk_File_List(TMyGL& window, const FileListWalkOptions& options,
     FileList& list = *inspector->FileListBox;
     HiddenInspector hidden(inspector, options.hideInspector);
 
+    // Only the kinds of the list's original mask: the PLY and OBJ entries are there to be opened.
     QStringList paths;
-    for (int row = 0; row < list.count(); ++row) paths << list.FilePath(row);
+    std::vector<int> rows;
+    for (int row = 0; row < list.count(); ++row) {
+        if (!Is_Sequence_File(list.FilePath(row))) continue;
+        paths << list.FilePath(row);
+        rows.push_back(row);
+    }
     const int count = int(paths.size());
     if (count == 0) return 0;
 
-    auto select = [&list](int row) {
+    auto select = [&list, &rows](int index) {
+        const int row = rows[std::size_t(index)];
         if (row < list.count()) list.setCurrentRow(row);
     };
     select(0);

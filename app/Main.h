@@ -299,7 +299,7 @@ private:
     // Opening.
     void openWithMode(int mode);
     void clearForNewFile();
-    void openStl(int mode, QString& failure);
+    void openStl(int mode, QString& failure, int kind = 3);  // kinds 13 and 14: PLY and OBJ
     void writeCArrayDump(const UniOb& mesh);
     void openPointFile(int kind, QString& problem);
     void openCt(QString& problem);

@@ -23,6 +23,8 @@
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
 #include "mesh/MeshWriters.h"
+#include "mesh/ObjReader.h"
+#include "mesh/PlyReader.h"
 #include "mesh/UniOb.h"
 #include "ui/FileKind.h"
 
@@ -36,14 +38,16 @@ struct OpenFilter {
     int kind;
 };
 
-// The open dialog's entries in order; the filter index counts from 1.
+// The open dialog's entries in order; the filter index counts from 1. PLY and OBJ come after the
+// eleven, which keep their indexes, with kinds of their own.
 constexpr OpenFilter kOpenFilters[] = {
     {"3D Studio", "*.3ds", 1},    {"Pelta TGL format", "*.tgl", 2},
     {"STL Format", "*.stl", 3},   {"3D CT volume", "*.ct", 4},
     {"Line Segment", "*.lop", 5}, {"Random Point Set", "*.ran", 6},
     {"Texture", "*.jpg", 7},      {"BModel", "*.txt", 8},
     {"Sick File", "*.txt", 9},    {"Point Clouds (XYZ)", "*.xyz", 10},
-    {"SFM data", "*.sfm", 12},
+    {"SFM data", "*.sfm", 12},    {"PLY Files", "*.ply", 13},
+    {"OBJ Files", "*.obj", 14},
 };
 constexpr int kOpenFilterCount = static_cast<int>(std::size(kOpenFilters));
 
@@ -53,6 +57,13 @@ constexpr int kDumpMessageMs = 15000;
 
 int Kind_Of_Filter(int filterIndex) {
     return filterIndex >= 1 && filterIndex <= kOpenFilterCount ? kOpenFilters[filterIndex - 1].kind : 3;
+}
+
+// Kinds 13 and 14 read PLY and OBJ, every other mesh kind STL.
+Status Read_Mesh_Kind(UniOb& mesh, const QString& file, int kind) {
+    if (kind == 13) return Read_PLY_File(mesh, Local_Path(file));
+    if (kind == 14) return Read_OBJ_File(mesh, Local_Path(file));
+    return Read_STL(mesh, Local_Path(file));
 }
 
 QString Kind_Name(int kind) {
@@ -117,7 +128,8 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
     const bool pointFile = kind == 6 || kind == 10 || kind == 11;
     const bool overlayFile = kind == 7 || kind == 9 || kind == 12;
     const bool faceFile = kind == 1 || kind == 2 || kind == 8;
-    if (kind != 3 && kind != 4 && !overlayFile && !pointFile && !faceFile) {
+    const bool meshFile = kind == 3 || kind == 13 || kind == 14;
+    if (!meshFile && kind != 4 && !overlayFile && !pointFile && !faceFile) {
         Set_Panel_Text(3, QStringLiteral("Opening \"%1\" files is not available yet").arg(Kind_Name(kind)));
         return;
     }
@@ -137,7 +149,7 @@ void TMyGL::OpenFile_Routine(int kind, int mode) {
     } else if (kind == 8) {
         openTemplate(problem);
     } else {
-        openStl(mode, problem);
+        openStl(mode, problem, kind);
     }
     QApplication::restoreOverrideCursor();
     Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
@@ -164,9 +176,9 @@ void TMyGL::clearForNewFile() {
 // Mode 0 replaces the main meshes, 1 adds at the head of Main_Objects, 2 adds a grey half-transparent
 // mesh at the head of Aux_Objects (the main meshes are released in every mode). The file is read
 // first: one that gives no facets leaves everything open as it was.
-void TMyGL::openStl(int mode, QString& problem) {
+void TMyGL::openStl(int mode, QString& problem, int kind) {
     auto mesh = std::make_unique<UniOb>();
-    const Status status = Read_STL(*mesh, Local_Path(Open_File_Name));
+    const Status status = Read_Mesh_Kind(*mesh, Open_File_Name, kind);
     if (!status) problem = QString::fromStdString(status.message);
     if (mesh->IsEmpty()) {
         if (problem.isEmpty()) problem = Open_File_Name + QStringLiteral(": no facets found");
@@ -235,7 +247,7 @@ void TMyGL::InportSTL1Click() {
         for (const QString& file : choice->Files) {
             ++k;
             auto mesh = std::make_unique<UniOb>();
-            const Status status = Read_STL(*mesh, Local_Path(file));
+            const Status status = Read_Mesh_Kind(*mesh, file, Kind_Of_Filter(choice->Filter_Index));
             if (!status) problems << QString::fromStdString(status.message);
             if (!mesh->IsEmpty()) {
                 View.WidenSceneBounds(mesh->Box_Min, mesh->Box_Max);

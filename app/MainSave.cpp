@@ -1,7 +1,8 @@
 // Saving: the save dialog with its thirteen filter entries and Save_MenuClick, which asks before
 // overwriting, times the writer and shows its progress texts. The dispatch is one switch by entry
 // number; an entry joins by setting `available` in kSaveFilters, naming in Save_Targets the files
-// it writes, and adding its case. Entries not built yet say so and write nothing.
+// it writes, and adding its case. Entries not built yet say so and write nothing. PLY and OBJ follow
+// the thirteen as entries 14 and 15.
 
 #include <QApplication>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include "app/StatusText.h"
 #include "geometry/Clock.h"
 #include "mesh/MeshWriters.h"
+#include "mesh/PlyWriter.h"
 
 namespace orvex {
 
@@ -42,6 +44,8 @@ constexpr SaveFilter kSaveFilters[] = {
     {"Depart STL visible O", "*.stl", true},
     {"Point Clouds", "*.xyz", true},
     {"Point Clouds with Color", "*.xyc", true},
+    {"PLY file", "*.ply", true},
+    {"OBJ file", "*.obj", true},
 };
 constexpr int kSaveFilterCount = static_cast<int>(std::size(kSaveFilters));
 
@@ -142,6 +146,8 @@ void TMyGL::Save_MenuClick() {
         case 6:
         case 10:
         case 11:
+        case 14:
+        case 15:
             saveMeshes(entry, name, problem);
             break;
         case 7:
@@ -202,6 +208,12 @@ void TMyGL::saveMeshes(int entry, const QString& name, QString& problem) {
             status = Write_STL_Upper_Lower(*Main_Objects, path, Vec3{m[2], m[6], m[10]});
             break;
         }
+        case 14:
+            status = Write_PLY(Main_Objects, path);
+            break;
+        case 15:
+            status = Write_OBJ(Main_Objects, path);
+            break;
         default:
             status = Write_STL_Visible(*Main_Objects, path, Vec3{0.0f, 0.0f, 0.0f});
             break;

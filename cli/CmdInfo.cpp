@@ -256,6 +256,7 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         if (handled) return;
         state.exitCode = Is_Ct_File(options->input)    ? Run_Ct_Info(options->input, options->threshold)
                          : Is_Lop_File(options->input) ? Run_Lop_Info(options->input)
+                         : Is_Ply_Or_Obj(options->input) ? Run_Mesh_File_Info(options->input, options->tolerance)
                                                        : Run_Info(*options);
     });
 }

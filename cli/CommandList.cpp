@@ -5,6 +5,8 @@ namespace orvex::cli {
 void Add_All_Commands(CLI::App& app, RunState& state) {
     Add_Info_Command(app, state);
     Add_Bench_Command(app, state);
+    Add_Convert_Command(app, state);
+    Add_Bench_Formats_Command(app, state);
     Add_Bench_Hull_Command(app, state);
     Add_Bench_Smooth_Command(app, state);
     Add_Bench_Reduce_Command(app, state);

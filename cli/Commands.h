@@ -23,6 +23,14 @@ CLI::App* Bench_Group(CLI::App& app);
 
 // orvex info FILE.stl: what a load shows, and the mesh writers on request (CmdInfo.cpp).
 void Add_Info_Command(CLI::App& app, RunState& state);
+// orvex convert IN OUT [--merge TOL]: STL, PLY and OBJ by extension (CmdConvert.cpp).
+void Add_Convert_Command(CLI::App& app, RunState& state);
+// What orvex info prints for a .ply or .obj file (a tolerance welds vertices); the exit code
+// (CmdConvert.cpp).
+bool Is_Ply_Or_Obj(const std::string& path);
+int Run_Mesh_File_Info(const std::string& path, std::optional<float> merge);
+// orvex bench formats: PLY and OBJ reading beside binary STL (CmdBenchFormats.cpp).
+void Add_Bench_Formats_Command(CLI::App& app, RunState& state);
 // orvex bench stl: the STL reading benchmark, headless (CmdBench.cpp).
 void Add_Bench_Command(CLI::App& app, RunState& state);
 // orvex bench hull: the hull benchmarks of the Run menu, or the algorithms against qhull (CmdBenchHull.cpp).

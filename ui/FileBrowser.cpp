@@ -120,6 +120,11 @@ void FileList::SetMask(const QString& mask) {
     Refresh();
 }
 
+void FileList::SetExtraMask(const QString& mask) {
+    extraMask_ = mask;
+    Refresh();
+}
+
 void FileList::SetDirectory(const QString& path) {
     directory_ = path;
     clear();
@@ -131,7 +136,8 @@ void FileList::Refresh() {
     QStringList names;
     if (!directory_.isEmpty()) {
         QStringList patterns;
-        for (const QString& pattern : mask_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString all = mask_ + QLatin1Char(';') + extraMask_;
+        for (const QString& pattern : all.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             if (!pattern.trimmed().isEmpty()) patterns << pattern.trimmed();
         }
         names =

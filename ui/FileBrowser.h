@@ -54,6 +54,9 @@ public:
     // "*.tgl;*.stl;" style: patterns separated by ';', empty ones ignored.
     void SetMask(const QString& mask);
     QString Mask() const { return mask_; }
+    // More patterns listed beside the mask's (files that open with one click but are no part of
+    // what the mask names).
+    void SetExtraMask(const QString& mask);
     void SetDirectory(const QString& path);
     QString Directory() const { return directory_; }
     // Reads the folder again, keeping the current file when it is still there.
@@ -67,6 +70,7 @@ private:
     void watch();
 
     QString mask_;
+    QString extraMask_;
     QString directory_;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshLater_ = nullptr;  // a burst of changes (a save writes and renames) reads once

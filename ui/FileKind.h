@@ -9,4 +9,9 @@ namespace orvex {
 
 int File_Kind_From_Extension(const QString& name);
 
+// The file list also shows PLY and OBJ files for one-click opening; the commands that walk the
+// list (sequences, batches) take only the kinds of its original mask, as before.
+inline constexpr char kSequenceMask[] = "*.tgl;*.stl;*.ran;*.xyz;*.xyc;*.sfm;";
+bool Is_Sequence_File(const QString& name);
+
 }  // namespace orvex

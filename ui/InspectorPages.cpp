@@ -16,6 +16,7 @@
 
 #include "ui/ColorSwatch.h"
 #include "ui/FileBrowser.h"
+#include "ui/FileKind.h"
 #include "ui/Inspector.h"
 
 namespace orvex {
@@ -65,7 +66,8 @@ QWidget* TInspector::buildFilePage() {
     DriveComboBox1 = new DriveList;
     DirectoryListBox1 = new FolderList;
     FileListBox = new FileList;
-    FileListBox->SetMask(QStringLiteral("*.tgl;*.stl;*.ran;*.xyz;*.xyc;*.sfm;"));
+    FileListBox->SetMask(QLatin1String(kSequenceMask));
+    FileListBox->SetExtraMask(QStringLiteral("*.ply;*.obj;"));
     LoadAsGray = checkBox(QStringLiteral("Load Image Files as Gray"), true);
 
     layout->addWidget(DriveComboBox1);
