@@ -63,7 +63,9 @@ Status ReadTemplate_Text(UniOb& mesh, const std::string& text, const std::string
         std::string_view countWord;
         if (!words.Next(countWord)) return Status::Error(name + ": the file ends after SIZE" + kept);
         long long count = 0;
-        const char* first = countWord.data() + (countWord.size() > 1 && countWord[0] == '+' ? 1 : 0);
+        const bool plus =
+            countWord.size() > 1 && countWord[0] == '+' && countWord[1] >= '0' && countWord[1] <= '9';
+        const char* first = countWord.data() + (plus ? 1 : 0);
         const auto parsed = std::from_chars(first, countWord.data() + countWord.size(), count);
         if (parsed.ec != std::errc() || parsed.ptr != countWord.data() + countWord.size())
             return Status::Error(name + ": the record count " + Quoted(countWord) +

@@ -98,6 +98,7 @@ TEST(FaceTemplateFiles, AFaultyFileKeepsTheOldTemplateAndNamesTheRecord) {
         {"SIZE -3", "no record count"},
         {"SIZE 4000000000 1 2 3", "more records than the file holds"},
         {"SIZE x", "not a number"},
+        {"SIZE +-0", "not a number"},
         {"SIZE", "ends after SIZE"},
         {"SIZE 2\n1 2 3 4 5 6 7 8 9\n10 20 30 40 50 60 70 80", "record 2 of 2 ends early"},
         {"SIZE 2\n1 2 3 4 5 6 7 8 9\n1 2 3 4,5 6 7 8 9 10",
