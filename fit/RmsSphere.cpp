@@ -107,32 +107,35 @@ double Curvature(const Sums& s, const double p[4], int k, double n) {
     }
 }
 
-// Eigen-decomposition of a symmetric 3 x 3 matrix by cyclic Jacobi rotations: A becomes diagonal
+// Eigen-decomposition of a symmetric N x N matrix by cyclic Jacobi rotations: A becomes diagonal
 // (the eigenvalues), the columns of V the eigenvectors.
-void Jacobi3(double A[3][3], double V[3][3]) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) V[i][j] = i == j ? 1.0 : 0.0;
+template <int N>
+void Jacobi(double (&A)[N][N], double (&V)[N][N]) {
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j) V[i][j] = i == j ? 1.0 : 0.0;
     for (int sweep = 0; sweep < 50; ++sweep) {
-        const double off = std::fabs(A[0][1]) + std::fabs(A[0][2]) + std::fabs(A[1][2]);
+        double off = 0;
+        for (int p = 0; p < N; ++p)
+            for (int q = p + 1; q < N; ++q) off += std::fabs(A[p][q]);
         if (off == 0.0) return;
-        for (int p = 0; p < 2; ++p)
-            for (int q = p + 1; q < 3; ++q) {
+        for (int p = 0; p < N - 1; ++p)
+            for (int q = p + 1; q < N; ++q) {
                 if (A[p][q] == 0.0) continue;
                 const double theta = (A[q][q] - A[p][p]) / (2.0 * A[p][q]);
                 const double t =
                     (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
                 const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-                for (int k = 0; k < 3; ++k) {
+                for (int k = 0; k < N; ++k) {
                     const double akp = A[k][p], akq = A[k][q];
                     A[k][p] = c * akp - s * akq;
                     A[k][q] = s * akp + c * akq;
                 }
-                for (int k = 0; k < 3; ++k) {
+                for (int k = 0; k < N; ++k) {
                     const double apk = A[p][k], aqk = A[q][k];
                     A[p][k] = c * apk - s * aqk;
                     A[q][k] = s * apk + c * aqk;
                 }
-                for (int k = 0; k < 3; ++k) {
+                for (int k = 0; k < N; ++k) {
                     const double vkp = V[k][p], vkq = V[k][q];
                     V[k][p] = c * vkp - s * vkq;
                     V[k][q] = s * vkp + c * vkq;
@@ -263,7 +266,7 @@ bool RMSSPHERE::Fit() {
     // k = R² − |u|² fall apart into S u = T / 2 and k = Q / n; the rank of the 4 x 4 system is the
     // rank of S plus one. Directions S cannot see get no centre component (minimum norm).
     double V[3][3];
-    Jacobi3(S, V);
+    Jacobi(S, V);
     const double lambdaMax = std::max({S[0][0], S[1][1], S[2][2]});
     double u[3] = {0, 0, 0};
     int rank = 0;
@@ -486,26 +489,24 @@ int Refine_Geometric(RMSSPHERE& sphere, int maxSteps) {
         out.hi = hi;
         return out;
     };
-    const auto solve = [](Normal system, double delta[4]) {
-        auto& M = system.M;
-        for (int col = 0; col < 4; ++col) {
-            int pivot = col;
-            for (int r = col + 1; r < 4; ++r)
-                if (std::fabs(M[r][col]) > std::fabs(M[pivot][col])) pivot = r;
-            if (!(std::fabs(M[pivot][col]) > 1e-300)) return false;
-            if (pivot != col)
-                for (int k = 0; k < 5; ++k) std::swap(M[pivot][k], M[col][k]);
-            for (int r = col + 1; r < 4; ++r) {
-                const double factor = M[r][col] / M[col][col];
-                for (int k = col; k < 5; ++k) M[r][k] -= factor * M[col][k];
-            }
+    // Minimum-norm Gauss-Newton step: directions the points cannot fix (the normal of points in a
+    // plane) get no step, as in the algebraic solve.
+    const auto solve = [](const Normal& system, double delta[4]) {
+        double A[4][4], V[4][4];
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) A[i][j] = system.M[i][j];
+        Jacobi(A, V);
+        const double lambdaMax = std::max({A[0][0], A[1][1], A[2][2], A[3][3]});
+        for (int k = 0; k < 4; ++k) delta[k] = 0;
+        for (int k = 0; k < 4; ++k) {
+            if (!(A[k][k] > kRankTolerance * lambdaMax)) continue;
+            double along = 0;
+            for (int i = 0; i < 4; ++i) along += V[i][k] * system.M[i][4];
+            along /= A[k][k];
+            for (int i = 0; i < 4; ++i) delta[i] += along * V[i][k];
         }
-        for (int r = 3; r >= 0; --r) {
-            double v = M[r][4];
-            for (int k = r + 1; k < 4; ++k) v -= M[r][k] * delta[k];
-            delta[r] = v / M[r][r];
-            if (!std::isfinite(delta[r])) return false;
-        }
+        for (int k = 0; k < 4; ++k)
+            if (!std::isfinite(delta[k])) return false;
         return true;
     };
 

@@ -374,6 +374,22 @@ TEST_F(SphereFit, GeometricRefinementReachesTheGeometricOptimum) {
     EXPECT_GT(std::fabs(sphere.R - algebraic), 1.0);  // the algebraic radius is biased small on a cap
     EXPECT_NEAR(sphere.rmsError * sphere.R, 5.0, 0.2);
 
+    // A noisy circle in a plane: the refinement moves the centre within the plane only.
+    std::mt19937 random(9);
+    std::normal_distribution<double> noise(0, 0.01);
+    std::vector<SpherePoint> circle;
+    for (int i = 0; i < 200; ++i)
+        circle.push_back(
+            {(1 + noise(random)) * std::cos(i * 0.0314), (1 + noise(random)) * std::sin(i * 0.0314), 5});
+    Fill(sphere, circle);
+    ASSERT_TRUE(sphere.Fit());
+    const double before[2] = {sphere.a, sphere.b};
+    EXPECT_GT(Refine_Geometric(sphere), 0);
+    EXPECT_EQ(sphere.c, 5);
+    EXPECT_NE(sphere.a, before[0]);
+    EXPECT_NE(sphere.b, before[1]);
+    EXPECT_NEAR(sphere.R, 1, 0.01);
+
     // Noise-free points stay where they are.
     Fill(sphere, Cap({1, 2, 3}, 5, 30, 300));
     ASSERT_TRUE(sphere.Fit());
