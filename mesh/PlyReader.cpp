@@ -268,9 +268,9 @@ int Color_Channel(double value, Type type) {
 
 class PlyBody {
 public:
-    PlyBody(std::span<const unsigned char> bytes, const std::string& name, const Header& header,
-            const MeshFileOptions& options, MeshFileReport& report)
-        : bytes_(bytes), name_(name), header_(header), options_(options), report_(report) {}
+    PlyBody(std::span<const unsigned char> bytes, const Header& header, const MeshFileOptions& options,
+            MeshFileReport& report)
+        : bytes_(bytes), header_(header), options_(options), report_(report) {}
 
     // Reads every element; false when the body ended or broke early (problem_ says how).
     bool Read();
@@ -299,7 +299,6 @@ private:
     bool Tick(std::uint64_t record);
 
     std::span<const unsigned char> bytes_;
-    const std::string& name_;
     const Header& header_;
     const MeshFileOptions& options_;
     MeshFileReport& report_;
@@ -549,6 +548,21 @@ bool PlyBody::Ascii_Value(Type type, double& value) {
     const char* end = reinterpret_cast<const char*>(bytes_.data()) + bytes_.size();
     const char* p = begin;
     if (p < end && *p == '+') ++p;
+    // Plain decimal integers, the bulk of every face list, are read without the general parser.
+    if (type != Type::Float32 && type != Type::Float64) {
+        const char* q = p;
+        const bool negative = q < end && *q == '-';
+        if (negative) ++q;
+        std::uint64_t whole = 0;
+        const char* digits = q;
+        while (q < end && q - digits < 18 && unsigned(*q - '0') < 10u)
+            whole = whole * 10 + unsigned(*q++ - '0');
+        if (q > digits && (q == end || *q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')) {
+            value = negative ? -double(whole) : double(whole);
+            pos_ += std::size_t(q - begin);
+            return true;
+        }
+    }
     std::from_chars_result result{};
     if (type == Type::Float32 || type == Type::Float64) {
         result = std::from_chars(p, end, value);
@@ -722,7 +736,7 @@ Status Read_Body(UniOb& mesh, std::span<const unsigned char> bytes, const std::s
     if (vertex->count > kMaxVertices)
         return Status::Error(name + ": " + std::to_string(vertex->count) +
                              " vertices are more than this program can number");
-    PlyBody body(bytes, name, header, options, report);
+    PlyBody body(bytes, header, options, report);
     body.vertexElement = vertex;
     body.faceElement = face;
     std::vector<std::string> problems;

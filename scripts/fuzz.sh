@@ -11,7 +11,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 dir="${ORVEX_FUZZ_DIR:-$root/build-fuzz}"
-targets=(stl_binary stl_text merge ct points jpeg lop strict_text sfm sick tgl 3ds template)
+targets=(stl_binary stl_text merge ct points jpeg lop strict_text sfm sick tgl 3ds ply obj template)
 
 usage() {
     echo "usage: scripts/fuzz.sh [TARGET|--smoke|--build|--list] [SECONDS]" >&2
