@@ -11,6 +11,7 @@
 #include "geometry/Vec3d.h"
 #include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
+#include "mesh/TwoThreads.h"
 
 namespace orvex {
 
@@ -103,6 +104,48 @@ float Facing_Volume(UniOb& mesh, double* terms, bool refresh) {
     return static_cast<float>(volume);
 }
 
+// What Compute_Volume, Compute_Face_Normals (with `refresh`: the steps moved the mesh after its
+// normals were taken) and Compute_Vertex_Normals(mesh, true) leave, given the tetrahedra the last
+// step summed: their per-face work in one sweep over threads, then the sums in face order, the
+// vertex normals beside the volume's. False, with nothing changed, when there is no room.
+bool Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh) {
+    const unsigned F = mesh.Face_Count;
+    const std::unique_ptr<float[]> areas(new (std::nothrow) float[F]);
+    const std::unique_ptr<float[]> angles(new (std::nothrow) float[std::size_t(F) * 3]);
+    if (!areas || !angles) return false;
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    Vec3* normal = mesh.Face_Normal.data();
+    Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t f = begin; f < end; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+            areas[f] = Triangle_Area(A, B, C);
+            Triangle_Angles(A, B, C, &angles[3 * f]);
+            if (refresh) Facet_Normal(normal[f], A, B, C);
+        }
+    });
+    Run_Beside(
+        true, [&] { Vertex_Normals_From_Angles(mesh, angles.get()); },
+        [&] {
+            double volume = 0.0, area = 0.0;
+            double sum[3] = {0.0, 0.0, 0.0};
+            for (unsigned f = 0; f < F; ++f) {
+                const FaceIndex& t = face[f];
+                const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+                const double h = terms[f];
+                area += areas[f];
+                volume += h;
+                for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+            }
+            mesh.Volume = static_cast<float>(volume);
+            mesh.Area = static_cast<float>(area);
+            const double divisor = mesh.Volume > 0 ? 4.0 * volume : 1.0;
+            for (int k = 0; k < 3; ++k) mesh.Volume_Centroid[k] = static_cast<float>(sum[k] / divisor);
+        });
+    return true;
+}
+
 }  // namespace
 
 int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
@@ -159,6 +202,10 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
             if (error <= kTolerance || steps >= kMaxSteps) break;
         }
         // Area and centroid of the last step, from the normals its volume was signed by.
+        if (terms && Finish_From_Terms(mesh, terms.get(), steps > 1)) {
+            Compute_Box(mesh);
+            return steps;
+        }
         Compute_Volume(mesh);
         if (steps > 1) Compute_Face_Normals(mesh);
     } else {

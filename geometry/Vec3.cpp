@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/FloatAcos.h"
 #include "geometry/Vec3d.h"
 
 namespace orvex {
@@ -129,7 +130,7 @@ void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) 
 float Safe_Acos(double x) {
     if (x >= 0.99999999999) return 0.0f;
     if (x <= -0.99999999999) return 3.1415927f;
-    return float(std::acos(x));
+    return Acos_To_Float(x);
 }
 
 float Line_Distance_Half(const Vec3& P, const Vec3& A, const Vec3& B) {

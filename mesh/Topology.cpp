@@ -25,14 +25,46 @@ void Compute_Face_Normals(UniOb& mesh) {
     });
 }
 
-void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
+namespace {
+
+// The sums are of unit normals and angles, so the cut-off is no length: faces that cancel (a sheet
+// folded back on itself) leave rounding residue with no direction, not a normal.
+void Normalize_Vertex_Normals(UniOb& mesh) {
+    Vec3* normal = mesh.Vertex_Normal.data();
+    Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v) {
+            const Vec3& n = normal[v];
+            if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
+                normal[v] = Vec3{};
+            else
+                Vec3_Normalize(normal[v]);
+        }
+    });
+}
+
+}  // namespace
+
+void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles) {
     if (mesh.IsEmpty()) return;
-    const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
     const Vec3* faceNormal = mesh.Face_Normal.data();
     Vec3* normal = mesh.Vertex_Normal.data();
     const unsigned F = mesh.Face_Count;
     for (unsigned v = 0; v < mesh.Vertex_Count; ++v) normal[v] = Vec3{};
+    for (unsigned f = 0; f < F; ++f) {
+        const FaceIndex& t = face[f];
+        const Vec3& fn = faceNormal[f];
+        const float* angle = &angles[3 * std::size_t(f)];
+        for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
+    }
+    Normalize_Vertex_Normals(mesh);
+}
+
+void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
+    if (mesh.IsEmpty()) return;
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    const unsigned F = mesh.Face_Count;
 
     // The angles (two arc cosines a face) are most of the work and independent per face; the sums
     // then add the same terms in the same face order as the single sweep below. Without room for
@@ -46,38 +78,26 @@ void Compute_Vertex_Normals(UniOb& mesh, bool weighted) {
                 Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], &angles[3 * f]);
             }
         });
-        for (unsigned f = 0; f < F; ++f) {
-            const FaceIndex& t = face[f];
-            const Vec3& fn = faceNormal[f];
-            const float* angle = &angles[3 * std::size_t(f)];
+        Vertex_Normals_From_Angles(mesh, angles.get());
+        return;
+    }
+    // Accumulating right after each face's angles adds the same terms in the same order as
+    // computing every angle first, without a 3F scratch table.
+    const Vec3* faceNormal = mesh.Face_Normal.data();
+    Vec3* normal = mesh.Vertex_Normal.data();
+    for (unsigned v = 0; v < mesh.Vertex_Count; ++v) normal[v] = Vec3{};
+    for (unsigned f = 0; f < F; ++f) {
+        const FaceIndex& t = face[f];
+        const Vec3& fn = faceNormal[f];
+        if (weighted) {
+            float angle[3];
+            Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], angle);
             for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
-        }
-    } else {
-        // Accumulating right after each face's angles adds the same terms in the same order as
-        // computing every angle first, without a 3F scratch table.
-        for (unsigned f = 0; f < F; ++f) {
-            const FaceIndex& t = face[f];
-            const Vec3& fn = faceNormal[f];
-            if (weighted) {
-                float angle[3];
-                Triangle_Angles(pos[t[0]], pos[t[1]], pos[t[2]], angle);
-                for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
-            } else {
-                for (int j = 0; j < 3; ++j) normal[t[j]] += fn;
-            }
+        } else {
+            for (int j = 0; j < 3; ++j) normal[t[j]] += fn;
         }
     }
-    // The sums are of unit normals and angles, so the cut-off is no length: faces that cancel
-    // (a sheet folded back on itself) leave rounding residue with no direction, not a normal.
-    Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t v = begin; v < end; ++v) {
-            const Vec3& n = normal[v];
-            if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
-                normal[v] = Vec3{};
-            else
-                Vec3_Normalize(normal[v]);
-        }
-    });
+    Normalize_Vertex_Normals(mesh);
 }
 
 void Build_Rings(UniOb& mesh) {

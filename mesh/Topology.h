@@ -15,6 +15,10 @@ void Compute_Face_Normals(UniOb& mesh);
 // a vertex in no face, or whose face normals cancel (|sum|^2 <= 1e-12), gets (0, 0, 0).
 void Compute_Vertex_Normals(UniOb& mesh, bool weighted);
 
+// Compute_Vertex_Normals(mesh, true) from the corner angles Triangle_Angles gives every face,
+// taken beforehand: three a face, in face order.
+void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles);
+
 // Rebuilds Vertex_Ring (per vertex one entry per incident face: the corner after it, most recent
 // face first) and Vertex_Label: -2 for a vertex that starts a directed edge with no opposite
 // partner (boundary, non-manifold or inconsistently oriented), -1 for a ring neighbour of one,
