@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 
 namespace orvex {
@@ -42,25 +45,35 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
         Build_Rings(mesh);
 
     Vec3* pos = mesh.Vertex_Pos.data();
-    std::vector<Weighted> rec(V);
+    const std::unique_ptr<Weighted[]> rec(new Weighted[V]);
     if (area_weighting) {
         for (unsigned v = 0; v < V; ++v) rec[v].a = 0.0f;
         const FaceIndex* face = mesh.Face_Index.data();
+        // The face areas side by side when there is room for them; the sums stay in face order.
+        const std::unique_ptr<float[]> areas(Range_Threads(F) > 1 ? new (std::nothrow) float[F] : nullptr);
+        if (areas) {
+            Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t f = begin; f < end; ++f) {
+                    const FaceIndex& t = face[f];
+                    areas[f] = Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
+                }
+            });
+        }
         for (unsigned f = 0; f < F; ++f) {
             const FaceIndex& t = face[f];
-            const float area = Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
+            const float area = areas ? areas[f] : Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
             rec[t[0]].a += area;
             rec[t[1]].a += area;
             rec[t[2]].a += area;
         }
-        for (unsigned v = 0; v < V; ++v) rec[v].a /= 3.0f;
-    } else {
-        for (unsigned v = 0; v < V; ++v) rec[v].a = 1.0f;
     }
-    for (unsigned v = 0; v < V; ++v) {
-        const float a = rec[v].a;
-        rec[v].x = a * pos[v].x, rec[v].y = a * pos[v].y, rec[v].z = a * pos[v].z;
-    }
+    Run_Ranges(V, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v) {
+            const float a = area_weighting ? rec[v].a / 3.0f : 1.0f;
+            rec[v].a = a;
+            rec[v].x = a * pos[v].x, rec[v].y = a * pos[v].y, rec[v].z = a * pos[v].z;
+        }
+    });
 
     // The records hold every old position the sums need, so new positions go straight into
     // the mesh.
