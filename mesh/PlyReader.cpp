@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -615,8 +616,10 @@ bool PlyBody::Ascii_Element(const Element& element) {
             if (!Ascii_Value(p.countType, value)) return false;
             // Each value takes at least a digit and a separator.
             if (!(value >= 0) || value > double(bytes_.size() - pos_) / 2 + 1) {
-                problem = "line " + std::to_string(line_) + ": a list count of " +
-                          std::to_string(std::int64_t(value)) + " in element '" + element.name + "'";
+                char count[40];
+                std::snprintf(count, sizeof count, "%.0f", value);
+                problem = "line " + std::to_string(line_) + ": a list count of " + count + " in element '" +
+                          element.name + "'";
                 report_.damaged = true;
                 return false;
             }

@@ -291,6 +291,14 @@ TEST(PlyReader, TornAndLyingBodiesStopCleanly) {
     EXPECT_FALSE(status);
     EXPECT_NE(status.message.find("line 12: 'one' is not a number"), std::string::npos) << status.message;
 
+    // A list count written as a huge float is named as it stands.
+    status = Read(mesh, Text("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                             "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
+                             "end_header\n0 0 0\n1 0 0\n0 1 0\n1e40 0 1 2\n"));
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.message.find("line 13: a list count of 1000000000000000"), std::string::npos)
+        << status.message;
+
     // A big-endian body labelled little-endian: garbage indices are dropped, nothing crashes.
     Bytes swapped = Cube_Ply("binary_big_endian");
     const std::string big = "binary_big_endian", little = "binary_little_endian";
