@@ -1,6 +1,5 @@
 // The command surface of the main window: menu bar, popup menu, tool bar and tray icon, and the
-// handlers that are a line or two. Items whose commands arrive with later subsystems are present
-// and disabled; items that never had a command are shown and do nothing.
+// handlers that are a line or two. Items that never had a command are shown and do nothing.
 
 #include <QAction>
 #include <QActionGroup>
@@ -73,7 +72,6 @@ QAction* TMyGL::Command_Action(const QString& name) const {
 void TMyGL::buildMenus() {
     MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    constexpr bool kLater = false;  // the command arrives with its subsystem
 
     QMenu* file = MainMenu1->addMenu(QStringLiteral("File"));
     addCommand(file, "NewFile1", "New File", &TMyGL::NewFile1Click);
@@ -143,7 +141,6 @@ void TMyGL::buildToolBar() {
     ToolBar->setMovable(false);
     ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar->setIconSize(QSize(24, 24));
-    constexpr bool kLater = false;
 
     struct Button {
         const char* name;
