@@ -201,16 +201,17 @@ bool RMSSPHERE::Fit() {
         if (p.x != points[0].x || p.y != points[0].y || p.z != points[0].z) coincident = false;
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) finite = false;
     }
-    if (finite && !(std::isfinite(mx) && std::isfinite(my) && std::isfinite(mz))) {
+    if (finite && std::isfinite(mx) && std::isfinite(my) && std::isfinite(mz)) {
+        mx /= dn;
+        my /= dn;
+        mz /= dn;
+    } else if (finite) {
         mx = my = mz = 0;  // the sum overflowed: the sum of the shares does not
         for (std::size_t i = 0; i < n; ++i) {
             mx += points[i].x / dn;
             my += points[i].y / dn;
             mz += points[i].z / dn;
         }
-        mx *= dn;
-        my *= dn;
-        mz *= dn;
     }
     if (!finite) {
         note = "Some points have no finite coordinates: no sphere fitted.";
@@ -225,9 +226,6 @@ bool RMSSPHERE::Fit() {
         finishTrace();
         return true;
     }
-    mx /= dn;
-    my /= dn;
-    mz /= dn;
 
     // Everything below is taken relative to the centroid, so the sums lose no digits to a far-away
     // origin, and in units of a power of two near the largest offset, so fourth powers neither

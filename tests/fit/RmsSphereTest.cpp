@@ -203,6 +203,13 @@ TEST_F(SphereFit, CoordinatesAtTheEndsOfTheRangeGiveFiniteResults) {
          {sphere.a, sphere.c, sphere.maxError, sphere.minError, sphere.rmsError, sphere.gradientSum})
         EXPECT_TRUE(std::isfinite(v));
 
+    // Coordinates whose plain sum overflows: the sphere about (h / 4, 0, 0) of radius 5h / 4.
+    const double h = 1e308;
+    Fill(sphere, {{h, h, 0}, {h, -h, 0}, {h, 0, h}, {h, 0, -h}, {-h, 0, 0}});
+    ASSERT_TRUE(sphere.Fit());
+    EXPECT_NEAR(sphere.a / h, 0.25, 1e-12) << Sphere_Detail_Line(sphere);
+    EXPECT_NEAR(sphere.R / h, 1.25, 1e-12);
+
     Fill(sphere, Cap({0, 0, 0}, 1e-30, 180, 50));
     ASSERT_TRUE(sphere.Fit());
     EXPECT_NEAR(sphere.R / 1e-30, 1, 1e-9);
