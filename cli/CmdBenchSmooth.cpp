@@ -1,9 +1,13 @@
 // orvex bench smooth: the smoothing passes and the attraction on the row-ordered sphere of
 // orvex bench stl (perturbed), on the horse, and per triangle over a range of sphere sizes.
-// Only the passes are timed; the volume kept, the spread of |p| about the radius and the peak
-// memory are taken outside the clock.
+// Only the passes are timed, wall clock (best of the runs) with the processor time beside it; the
+// volume kept, the spread of |p| about the radius and the peak memory are taken outside the clock.
+// With --peers VTK's filters run on the same meshes in the same run, for wall-clock ratios.
+
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +40,9 @@ struct SmoothBenchOptions {
     std::string horse = "../shared/data/mesh_horse.stl";  // from the source folder
     std::string dir;
     std::string peerInput;  // where to write the perturbed sphere for the peers
+    bool peers = false;     // run VTK's filters in the same run
+    std::string python = "/usr/bin/python3";
+    std::string peerScript = "bench/smooth_peers.py";  // from the source folder
     bool scaling = false;
     int repeat = 3;
 };
@@ -134,16 +141,23 @@ CaseResult Run_Case(UniOb& mesh, const Start& start, Pass kind, int passes, int 
     return result;
 }
 
-void Print_Cases(const char* name, UniOb& mesh, int repeat, bool sphere) {
+// Wall seconds of the timed cases, by pass kind and 3 or 20 passes.
+struct CaseWalls {
+    double seconds[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};
+};
+
+CaseWalls Print_Cases(const char* name, UniOb& mesh, int repeat, bool sphere) {
+    CaseWalls walls;
     const Start start(mesh);
     std::printf("\n%s: %u facets, %u vertices%s\n", name, mesh.Face_Count, mesh.Vertex_Count,
                 sphere ? "" : " (no radius to measure)");
     if (sphere) std::printf("RMS(|p| - 1000) before: %.4f\n", Radius_Rms(mesh));
-    std::printf("%-34s %6s %9s %9s %12s %10s %8s %9s\n", "case", "passes", "seconds", "cpu s", "volume kept",
+    std::printf("%-34s %6s %9s %9s %12s %10s %8s %9s\n", "case", "passes", "wall s", "cpu s", "volume kept",
                 "RMS after", "steps", "peak MB");
     for (const Pass kind : {Pass::Area, Pass::Fair, Pass::Batch}) {
         for (const int passes : {3, 20}) {
             const CaseResult r = Run_Case(mesh, start, kind, passes, passes == 3 ? repeat : 1);
+            walls.seconds[int(kind)][passes == 3 ? 0 : 1] = r.seconds;
             char rms[32] = "-";
             if (sphere) std::snprintf(rms, sizeof rms, "%.4f", r.rms);
             char steps[32] = "-";
@@ -171,6 +185,56 @@ void Print_Cases(const char* name, UniOb& mesh, int repeat, bool sphere) {
         "weighted %.1f, Compute_Volume %.1f, Compute_Box %.1f\n",
         pass, faceNormals, vertexNormals, volume, box);
     start.Restore(mesh);
+    return walls;
+}
+
+// VTK's smoothing filters on the same meshes through bench/smooth_peers.py: its table as it comes,
+// and the wall seconds of vtkSmoothPolyDataFilter at 3 and 20 iterations per file (-1 if absent).
+bool Run_Peers(const SmoothBenchOptions& options, const std::vector<std::string>& files,
+               std::vector<std::array<double, 2>>& smoothWalls) {
+    std::string command = "'" + options.python + "' '" + options.peerScript + "' --radius 1000";
+    for (const std::string& file : files) command += " '" + file + "'";
+    command += " 2>&1";
+    std::printf("\nPeers, same run: %s\n", command.c_str());
+    std::fflush(stdout);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        std::printf("the peer script could not be started\n");
+        return false;
+    }
+    smoothWalls.assign(files.size(), {-1.0, -1.0});
+    int file = -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::fputs(line, stdout);
+        std::fflush(stdout);
+        const std::string text = line;
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (text.rfind(files[i] + ":", 0) == 0) file = int(i);
+        double wall = 0;
+        if (file < 0) continue;
+        if (std::sscanf(line, "SmoothPolyData 3 it %lf", &wall) == 1) smoothWalls[file][0] = wall;
+        if (std::sscanf(line, "SmoothPolyData 20 it %lf", &wall) == 1) smoothWalls[file][1] = wall;
+    }
+    const int status = pclose(pipe);
+    if (status != 0) std::printf("the peer script ended with status %d (python3-vtk9 installed?)\n", status);
+    return status == 0;
+}
+
+// Ours beside vtkSmoothPolyDataFilter at equal passes, both wall clock from the same run.
+void Print_Ratios(const char* name, const CaseWalls& ours, const std::array<double, 2>& vtk) {
+    std::printf("%s, wall s:\n%-34s %6s %9s %9s %7s %s\n", name, "case", "passes", "ours", "VTK", "ratio",
+                "target");
+    for (const Pass kind : {Pass::Area, Pass::Batch}) {
+        for (int i = 0; i < 2; ++i) {
+            const double mine = ours.seconds[int(kind)][i], peer = vtk[i];
+            if (mine < 0 || peer <= 0) continue;
+            const double ratio = mine / peer, target = kind == Pass::Area ? 1.0 : 2.0;
+            std::printf("%-34s %6d %9.3f %9.3f %7.2f %s %.0fx (%s)\n", Pass_Name(kind), i == 0 ? 3 : 20, mine,
+                        peer, ratio, kind == Pass::Area ? "below" : "within", target,
+                        ratio <= target ? "met" : "missed");
+        }
+    }
 }
 
 bool Load_Sphere(UniOb& mesh, StlBenchFiles& files) {
@@ -237,19 +301,32 @@ int Run_Bench_Smooth(const SmoothBenchOptions& options) {
     std::printf("Generating the sphere file ...\n");
     std::fflush(stdout);
     int code = 0;
+    // The peers read the perturbed sphere from a file: the one asked for, or a temporary one.
+    std::string peerInput = options.peerInput;
+    bool removePeerInput = false;
+    if (options.peers && peerInput.empty()) {
+        std::error_code error;
+        const std::filesystem::path folder = options.dir.empty() ? std::filesystem::temp_directory_path(error)
+                                                                 : std::filesystem::path(options.dir);
+        peerInput = (folder / ("orvex-smooth-peers-" + std::to_string(getpid()) + ".stl")).string();
+        removePeerInput = true;
+    }
+    CaseWalls sphereWalls, horseWalls;
+    bool haveHorse = false;
     {
         StlBenchFiles files(options.dir, options.triangles, 0);
         UniOb sphere;
         if (!Load_Sphere(sphere, files)) return 1;
-        if (!options.peerInput.empty()) {
-            const Status status = Write_STL(&sphere, options.peerInput);
+        if (!peerInput.empty()) {
+            const Status status = Write_STL(&sphere, peerInput);
             if (!status) {
                 std::fprintf(stderr, "orvex bench smooth: %s\n", status.message.c_str());
                 return 1;
             }
-            std::printf("perturbed sphere written to %s\n", options.peerInput.c_str());
+            std::printf("perturbed sphere written to %s\n", peerInput.c_str());
         }
-        Print_Cases("Row-ordered sphere, radius 1000, perturbed 0.3", sphere, options.repeat, true);
+        sphereWalls =
+            Print_Cases("Row-ordered sphere, radius 1000, perturbed 0.3", sphere, options.repeat, true);
     }
 
     if (!std::filesystem::exists(options.horse)) {
@@ -261,12 +338,30 @@ int Run_Bench_Smooth(const SmoothBenchOptions& options) {
             std::fprintf(stderr, "orvex bench smooth: %s\n", status.message.c_str());
             return 1;
         }
-        Print_Cases("Horse", horse, options.repeat, false);
+        horseWalls = Print_Cases("Horse", horse, options.repeat, false);
+        haveHorse = true;
         code = Run_Attract(options.horse);
     }
 
+    if (options.peers) {
+        std::vector<std::string> files = {peerInput};
+        if (haveHorse) files.push_back(options.horse);
+        std::vector<std::array<double, 2>> vtk;
+        const bool ran = Run_Peers(options, files, vtk);
+        if (removePeerInput) {
+            std::error_code error;
+            std::filesystem::remove(peerInput, error);
+        }
+        if (!ran) return 1;
+        std::printf("\n");
+        Print_Ratios("Sphere", sphereWalls, vtk[0]);
+        if (haveHorse) Print_Ratios("Horse", horseWalls, vtk[1]);
+        return code;
+    }
+
     std::printf(
-        "\nPeers (VTK 9.1 on this kind of machine, 2M sphere): vtkSmoothPolyDataFilter 3 it 0.65 s "
+        "\nPeers measured apart (VTK 9.1 on this kind of machine, 2M sphere; --peers runs them beside ours): "
+        "vtkSmoothPolyDataFilter 3 it 0.65 s "
         "(volume -7.2e-5, RMS 0.054), 20 it 0.93 s (volume -4.8e-4); vtkWindowedSincPolyDataFilter 20 it "
         "0.63 s (volume -4.8e-3); horse: Smooth 3 it 0.02-0.05 s, 20 it 0.04-0.07 s (volume -3.6e-2), "
         "WindowedSinc 0.02-0.03 s (volume -4.3e-3)\n"
@@ -292,6 +387,13 @@ void Add_Bench_Smooth_Command(CLI::App& app, RunState& state) {
     smooth->add_option("--write-input", options->peerInput,
                        "Also write the perturbed sphere as binary STL here, for peer runs");
     smooth->add_flag("--scaling", options->scaling, "Only the per-facet times from 0.5M to 8M facets");
+    smooth->add_flag(
+        "--peers", options->peers,
+        "Also run VTK's smoothing filters on the same meshes (bench/smooth_peers.py, python3-vtk9) and "
+        "show ours beside vtkSmoothPolyDataFilter, wall clock");
+    smooth->add_option("--python", options->python, "Python with VTK for --peers (default /usr/bin/python3)");
+    smooth->add_option("--peer-script", options->peerScript,
+                       "The peer script (default bench/smooth_peers.py, from the source folder)");
     smooth->add_option("--repeat", options->repeat, "Runs of the 3-pass cases, the best counts (default 3)")
         ->check(CLI::Range(1, 100));
     smooth->callback([options, &state] { state.exitCode = Run_Bench_Smooth(*options); });
