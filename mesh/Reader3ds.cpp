@@ -60,6 +60,8 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
     std::vector<TexCoord> tex, pairTex;
     std::vector<FaceIndex> pairFaces;
     bool haveVertices = false, havePair = false;
+    // Mapping coordinates may follow the face list; they still belong to its pair.
+    bool pairUsesCurrent = false;
     int colour = 0;
     std::string notes;
 
@@ -142,6 +144,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                     }
                 }
                 haveVertices = true;
+                pairUsesCurrent = false;
                 parents.push_back(chunkEnd);
                 at = body + 2 + 12 * std::uint64_t(n);
                 break;
@@ -153,6 +156,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                     for (unsigned v = 0; v < n; ++v)
                         for (int k = 0; k < 2; ++k)
                             tex[v][k] = Float_At(bytes, body + 2 + 8 * std::uint64_t(v) + 4 * k);
+                    if (pairUsesCurrent) pairTex = tex;
                     parents.push_back(chunkEnd);
                     at = body + 2 + 8 * std::uint64_t(n);
                 } else {
@@ -189,6 +193,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                     pairVertices = vertices;
                     pairTex = tex;
                     havePair = true;
+                    pairUsesCurrent = true;
                 }
                 parents.push_back(chunkEnd);
                 at = body + 2 + 8 * std::uint64_t(m);

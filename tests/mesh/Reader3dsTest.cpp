@@ -155,6 +155,37 @@ TEST(Read3ds, MappingCoordinatesOfAnotherCountAreSkipped) {
     EXPECT_EQ(mesh.Tex_Coord[1], (TexCoord{0.0f, 0.0f}));
 }
 
+TEST(Read3ds, MappingCoordinatesAfterTheFaceListBelongToItsObject) {
+    UniOb tetra, other;
+    Tetra(tetra);
+    Tetra(other, 2.0f);
+    TdsWriteOptions options;
+    options.Tex_Coords = true;
+    Bytes bytes = Tds_Bytes({&tetra}, options);
+    // Move the mapping chunk behind the face list, inside the same object.
+    const std::size_t mapping = Find_Chunk(bytes, 0x4140);
+    const Bytes chunk(bytes.begin() + std::ptrdiff_t(mapping),
+                      bytes.begin() + std::ptrdiff_t(mapping + Get32(bytes, mapping + 2)));
+    bytes.erase(bytes.begin() + std::ptrdiff_t(mapping),
+                bytes.begin() + std::ptrdiff_t(mapping + chunk.size()));
+    const std::size_t faces = Find_Chunk(bytes, 0x4120);
+    bytes.insert(bytes.begin() + std::ptrdiff_t(faces + Get32(bytes, faces + 2)), chunk.begin(), chunk.end());
+    UniOb mesh;
+    Read3dsReport report;
+    ASSERT_TRUE(Read_3DS(mesh, bytes, "late.3ds", &report).ok);
+    EXPECT_TRUE(report.Tex_Coords);
+    EXPECT_EQ(mesh.Tex_Coord, tetra.Tex_Coord);
+
+    // A later object's vertex list with its own coordinates but no faces leaves the pair alone.
+    other.AllocFaces(0);
+    other.Tex_Coord = {{0.9f, 0.9f}, {0.9f, 0.9f}, {0.9f, 0.9f}, {0.9f, 0.9f}};
+    bytes = Tds_Bytes({&tetra, &other}, options);
+    Put16(bytes, Find_Chunk(bytes, 0x4120, 1), 0x4F00);  // its empty face list: an unknown chunk
+    ASSERT_TRUE(Read_3DS(mesh, bytes, "bare.3ds", &report).ok);
+    EXPECT_EQ(mesh.Vertex_Pos[1].x, 1.0f);
+    EXPECT_EQ(mesh.Tex_Coord, tetra.Tex_Coord);
+}
+
 TEST(Read3ds, FacesBeforeAnyVertexListOrPastItAreDroppedAndCounted) {
     UniOb tetra;
     Tetra(tetra);
