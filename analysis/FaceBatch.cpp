@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "analysis/CandidateRegions.h"
@@ -20,6 +21,21 @@ namespace {
 
 char Fold(char c) {
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+// The kinds the Inspector's file list shows (its mask and its extra mask).
+constexpr const char* kListedExtensions[] = {".tgl", ".stl", ".ran", ".xyz", ".xyc", ".sfm", ".ply", ".obj"};
+
+bool Listed_Name(const std::string& name) {
+    if (name.empty() || name[0] == '.') return false;  // hidden, as the list leaves them out
+    for (const char* extension : kListedExtensions) {
+        const std::size_t n = std::strlen(extension);
+        if (name.size() <= n) continue;
+        bool same = true;
+        for (std::size_t k = 0; k < n && same; ++k) same = Fold(name[name.size() - n + k]) == extension[k];
+        if (same) return true;
+    }
+    return false;
 }
 
 bool Folded_Less(const std::string& a, const std::string& b) {
@@ -83,7 +99,7 @@ std::vector<std::string> Folder_File_List(const std::string& folder) {
     if (error) return {};
     for (std::filesystem::directory_iterator it(base, error), end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
-        if (!it->is_regular_file(ignored)) continue;
+        if (!it->is_regular_file(ignored) || !Listed_Name(it->path().filename().string())) continue;
         if (::access(it->path().c_str(), R_OK) != 0) continue;
         names.push_back(it->path().filename().string());
     }

@@ -76,8 +76,9 @@ std::string Face_Batch_Caption(std::size_t index, std::size_t count);
 // True for names ending in ".tgl", in any case.
 bool Is_Tgl_Name(const std::string& path);
 
-// The plain files of `folder` as the Inspector's file list orders them: by name without regard to
-// case (ASCII letters folded), full paths. Empty when the folder cannot be read.
+// The files of `folder` the Inspector's file list shows (its kinds, not hidden, readable), in its
+// order: by name without regard to case (ASCII letters folded), full paths. Empty when the folder
+// cannot be read.
 std::vector<std::string> Folder_File_List(const std::string& folder);
 
 }  // namespace orvex

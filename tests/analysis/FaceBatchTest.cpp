@@ -36,8 +36,9 @@ public:
     std::vector<std::string> texts;
 };
 
-// bad.tgl, face1.tgl with its picture, face2.tgl (the first resampled and turned), Notes.txt and
-// reg.txt made from face1's features.
+// bad.tgl, face1.tgl with its picture, face2.tgl (the first resampled and turned), Part.STL, and
+// beside them what the file list does not show: Notes.txt, a hidden .old.tgl and reg.txt made from
+// face1's features.
 class FaceBatch : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,6 +52,8 @@ protected:
         ASSERT_TRUE(Write_Face_Tgl(folder.File("face2.tgl"), second, 0).ok);
         Spit(folder.File("bad.tgl"), "not a scan");
         Spit(folder.File("Notes.txt"), "x");
+        Spit(folder.File("Part.STL"), "solid x\nendsolid x\n");
+        Spit(folder.File(".old.tgl"), "not a scan");
         UniOb mesh;
         ASSERT_TRUE(Read_TGL(mesh, folder.File("face1.tgl")).ok);
         FindCandidateRegions(mesh);
@@ -65,27 +68,28 @@ protected:
 
 TEST_F(FaceBatch, VerificationReportsEachFaceThenTheCounters) {
     const std::vector<std::string> paths = Folder_File_List(folder.Path().string());
-    ASSERT_EQ(paths.size(), 6u);
+    // Only the kinds the file list shows: no side file, no notes, no template, nothing hidden.
+    ASSERT_EQ(paths.size(), 4u);
     EXPECT_EQ(paths[0], folder.File("bad.tgl"));
-    EXPECT_EQ(paths[2], folder.File("face1.tgl.jpg"));  // the reader's side file
-    EXPECT_EQ(paths[4], folder.File("Notes.txt"));      // by name, case folded
-    EXPECT_EQ(paths[5], folder.File("reg.txt"));
+    EXPECT_EQ(paths[1], folder.File("face1.tgl"));
+    EXPECT_EQ(paths[2], folder.File("face2.tgl"));
+    EXPECT_EQ(paths[3], folder.File("Part.STL"));  // by name, case folded
 
     std::vector<std::size_t> visited;
     FaceBatchHooks hooks;
     hooks.fileDone = [&](std::size_t index, std::size_t count, const FaceBatchFile&) {
-        EXPECT_EQ(count, 6u);
+        EXPECT_EQ(count, 4u);
         visited.push_back(index);
     };
     const FaceBatchResult result = Run_Face_Batch(paths, params, hooks);
     ASSERT_TRUE(result.status.ok) << result.status.message;
-    EXPECT_EQ(visited, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5}));
-    EXPECT_TRUE(result.files[2].skipped && result.files[4].skipped);
+    EXPECT_EQ(visited, (std::vector<std::size_t>{0, 1, 2, 3}));
+    EXPECT_TRUE(result.files[3].skipped);
 
     ASSERT_EQ(result.lines.size(), 3u + 1u + 31u);
     EXPECT_EQ(result.lines[0].rfind(paths[0] + "\t-1\t", 0), 0u) << result.lines[0];
     EXPECT_EQ(result.lines[1].rfind(paths[1] + "\t", 0), 0u);
-    const FaceBatchFile& second = result.files[3];
+    const FaceBatchFile& second = result.files[2];
     EXPECT_FALSE(second.failed) << second.reason;
     EXPECT_GT(second.error, 0.0f);
     EXPECT_LT(second.error, 0.3f);
@@ -112,9 +116,8 @@ TEST_F(FaceBatch, TrainingRewritesTheTemplateAndEndsAtAHundredPercent) {
     hooks.progress = &captions;
     const FaceBatchResult result = Run_Face_Batch(Folder_File_List(folder.Path().string()), params, hooks);
     ASSERT_TRUE(result.status.ok) << result.status.message;
-    EXPECT_EQ(captions.texts,
-              (std::vector<std::string>{"16 % completed", "33 % completed", "50 % completed",
-                                        "66 % completed", "83 % completed", "100 % completed"}));
+    EXPECT_EQ(captions.texts, (std::vector<std::string>{"25 % completed", "50 % completed", "75 % completed",
+                                                        "100 % completed"}));
     ASSERT_EQ(result.lines.size(), 1u);  // only the unreadable file
     EXPECT_EQ(result.lines[0].rfind(folder.File("bad.tgl") + "\t-1\t", 0), 0u);
     const std::string after = Slurp(params.templatePath);
