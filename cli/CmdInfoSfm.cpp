@@ -30,10 +30,12 @@ int Run_Sfm_Info(const std::string& path) {
             std::printf("Camera %d %s: singular extrinsics, not drawn\n", c + 1, name.c_str());
             continue;
         }
+        // + 0.0: a coordinate of -R^T t that comes out as minus zero prints as 0.
         const Vec3 centre = Camera_Centre(data, c);
         std::printf("Camera %d %s: centre (%g, %g, %g), k0 %g, scale %g%s\n", c + 1, name.c_str(),
-                    double(centre.x), double(centre.y), double(centre.z), double(data.K(c)[0]),
-                    double(data.scales[std::size_t(c)]), Camera_Has_Pyramid(data, c) ? "" : ", centre only");
+                    double(centre.x) + 0.0, double(centre.y) + 0.0, double(centre.z) + 0.0,
+                    double(data.K(c)[0]), double(data.scales[std::size_t(c)]),
+                    Camera_Has_Pyramid(data, c) ? "" : ", centre only");
     }
     return status ? 0 : 1;
 }

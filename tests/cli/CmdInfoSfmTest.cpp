@@ -64,6 +64,14 @@ TEST(OrvexInfoAux, SfmWithoutCamerasAndWithDamageSaySo) {
     EXPECT_TRUE(Has(run, "Camera 2 gone: singular extrinsics, not drawn")) << run.out;
     EXPECT_TRUE(Has(run, "line 4")) << run.out;
 
+    // A centre whose coordinate comes out as minus zero prints as 0.
+    const std::string turned = folder.File("turned.sfm");
+    Write_File(turned,
+               "#CAMERA ring02.jpg s 0.5 K 600 0 320 0 600 240 0 0 1 E -1 0 0 -0 0 0.2425356250 "
+               "-0.9701425001 -0 -0 -0.9701425001 -0.2425356250 4.1231056256\n");
+    run = Orvex("info " + turned);
+    EXPECT_TRUE(Has(run, "Camera 1 ring02.jpg: centre (0, 4, 1), k0 600, scale 0.5\n")) << run.out;
+
     run = Orvex("info " + folder.File("missing.sfm"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run, "missing.sfm: cannot open")) << run.out;
