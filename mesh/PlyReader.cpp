@@ -104,6 +104,14 @@ struct Header {
     std::size_t bodyLine = 0;  // the first line of an ASCII body
 };
 
+// before + word + after, built in place (GCC 12 warns wrongly about "..." + std::string(...)).
+std::string Quoted(const char* before, std::string_view word, const char* after) {
+    std::string text = before;
+    text.append(word);
+    text += after;
+    return text;
+}
+
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
     std::size_t i = 0;
@@ -153,7 +161,7 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
         }
         if (key == "format") {
             if (words.size() != 3)
-                return error("expected 'format <encoding> 1.0', found '" + std::string(line) + "'");
+                return error(Quoted("expected 'format <encoding> 1.0', found '", line, "'"));
             if (words[1] == "ascii") {
                 header.encoding = Encoding::Ascii;
             } else if (words[1] == "binary_little_endian") {
@@ -161,10 +169,10 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
             } else if (words[1] == "binary_big_endian") {
                 header.encoding = Encoding::Big;
             } else {
-                return error("unknown format '" + std::string(words[1]) + "'");
+                return error(Quoted("unknown format '", words[1], "'"));
             }
             if (words[2] != "1.0" && words[2] != "1")
-                return error("unknown format version '" + std::string(words[2]) + "'");
+                return error(Quoted("unknown format version '", words[2], "'"));
             sawFormat = true;
             continue;
         }
@@ -176,7 +184,7 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
             const auto [end2, ec] =
                 std::from_chars(words[2].data(), words[2].data() + words[2].size(), element.count);
             if (ec != std::errc() || end2 != words[2].data() + words[2].size())
-                return error("'" + std::string(words[2]) + "' is no element count");
+                return error(Quoted("'", words[2], "' is no element count"));
             header.elements.push_back(std::move(element));
             continue;
         }
@@ -186,15 +194,15 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
             if (words.size() == 5 && words[1] == "list") {
                 property.list = true;
                 if (!Parse_Type(words[2], property.countType))
-                    return error("unknown property type '" + std::string(words[2]) + "'");
+                    return error(Quoted("unknown property type '", words[2], "'"));
                 if (property.countType == Type::Float32 || property.countType == Type::Float64)
-                    return error("a list count of type '" + std::string(words[2]) + "'");
+                    return error(Quoted("a list count of type '", words[2], "'"));
                 if (!Parse_Type(words[3], property.type))
-                    return error("unknown property type '" + std::string(words[3]) + "'");
+                    return error(Quoted("unknown property type '", words[3], "'"));
                 property.name = std::string(words[4]);
             } else if (words.size() == 3 && words[1] != "list") {
                 if (!Parse_Type(words[1], property.type))
-                    return error("unknown property type '" + std::string(words[1]) + "'");
+                    return error(Quoted("unknown property type '", words[1], "'"));
                 property.name = std::string(words[2]);
             } else {
                 return error("expected 'property <type> <name>' or 'property list <type> <type> <name>'");
@@ -202,7 +210,7 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
             header.elements.back().properties.push_back(std::move(property));
             continue;
         }
-        return error("unknown header line '" + std::string(line.substr(0, 60)) + "'");
+        return error(Quoted("unknown header line '", line.substr(0, 60), "'"));
     }
 }
 
@@ -401,7 +409,8 @@ bool PlyBody::Read_Element(const Element& element) {
         if (report_.colors) colors.assign(vertexLimit_, 0);
         if (report_.texCoords) texCoords.assign(vertexLimit_, TexCoord{0, 0});
     }
-    if (element.count == 0) return true;
+    // Records of nothing take no bytes and no words, however many are declared.
+    if (element.count == 0 || element.properties.empty()) return true;
     if (header_.encoding == Encoding::Ascii) return Ascii_Element(element);
     // A binary body must hold the least every record takes before anything is read or allocated.
     const std::uint64_t remaining = bytes_.size() - pos_;
@@ -585,7 +594,8 @@ bool PlyBody::Ascii_Value(Type type, double& value) {
         while (stop < end && stop - begin < 40 && *stop != ' ' && *stop != '\t' && *stop != '\r' &&
                *stop != '\n')
             ++stop;
-        problem = "line " + std::to_string(line_) + ": '" + std::string(begin, stop) + "' is not a number";
+        problem = "line " + std::to_string(line_) +
+                  Quoted(": '", std::string_view(begin, std::size_t(stop - begin)), "' is not a number");
         report_.damaged = true;
         return false;
     }
@@ -599,11 +609,6 @@ bool PlyBody::Ascii_Element(const Element& element) {
     std::vector<double> values(element.properties.size());
     std::vector<std::int64_t> indices;
     for (std::uint64_t r = 0; r < element.count; ++r) {
-        if (element.properties.empty()) {
-            // An element without properties has one empty line per record.
-            if (!Ascii_Skip_Blank()) return true;
-            continue;
-        }
         bool keepIndices = false;
         for (std::size_t k = 0; k < element.properties.size(); ++k) {
             const Property& p = element.properties[k];

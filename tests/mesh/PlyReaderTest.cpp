@@ -291,6 +291,13 @@ TEST(PlyReader, TornAndLyingBodiesStopCleanly) {
     EXPECT_FALSE(status);
     EXPECT_NE(status.message.find("line 12: 'one' is not a number"), std::string::npos) << status.message;
 
+    // Billions of records of nothing, before the faces, cost nothing.
+    ASSERT_TRUE(Read(
+        mesh, Text("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                   "property float z\nelement nothing 18000000000000000000\nelement face 1\n"
+                   "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n")));
+    EXPECT_EQ(mesh.Face_Count, 1u);
+
     // A list count written as a huge float is named as it stands.
     status = Read(mesh, Text("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
                              "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
