@@ -81,17 +81,28 @@ double Signed_Volume(const UniOb& mesh, double* terms) {
     return sum / 6.0;
 }
 
+// Face areas and corner angles, three a face, for the measures after the last step.
+struct Face_Tables {
+    std::unique_ptr<float[]> areas, angles;
+};
+
 // The Volume of Compute_Volume alone (its tetrahedra signed by the stored face normals, summed in
 // the same order), without the area and centroid the steps before the last do not need. With
-// `refresh` each face's normal is recomputed first, as Compute_Face_Normals would.
-float Facing_Volume(UniOb& mesh, double* terms, bool refresh) {
+// `refresh` each face's normal is recomputed first, as Compute_Face_Normals would, and with `tables`
+// its area and corner angles beside it: after one step they are all the measures still need.
+float Facing_Volume(UniOb& mesh, double* terms, bool refresh, Face_Tables* tables) {
     const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
     Vec3* normal = mesh.Face_Normal.data();
     const double volume = Ordered_Sum(mesh, terms, [&](std::size_t f) {
         const FaceIndex& t = face[f];
         const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-        if (refresh) Facet_Normal(normal[f], A, B, C);
+        if (refresh && tables) {
+            tables->areas[f] = Facet_Normal_Area(normal[f], A, B, C);
+            Triangle_Angles(A, B, C, &tables->angles[3 * f]);
+        } else if (refresh) {
+            Facet_Normal(normal[f], A, B, C);
+        }
         const Vec3& n = normal[f];
         const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
                               double(B.x) * C.y - double(B.y) * C.x};
@@ -106,27 +117,28 @@ float Facing_Volume(UniOb& mesh, double* terms, bool refresh) {
 
 // What Compute_Volume, Compute_Face_Normals (with `refresh`: the steps moved the mesh after its
 // normals were taken) and Compute_Vertex_Normals(mesh, true) leave, given the tetrahedra the last
-// step summed: their per-face work in one sweep over threads, then the sums in face order, the
-// vertex normals beside the volume's. False, with nothing changed, when there is no room.
-bool Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh) {
+// step summed: their per-face work in one sweep over threads (unless the tables are `current`),
+// then the sums in face order, the vertex normals beside the volume's.
+void Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh, const Face_Tables& tables,
+                       bool current) {
     const unsigned F = mesh.Face_Count;
-    const std::unique_ptr<float[]> areas(new (std::nothrow) float[F]);
-    const std::unique_ptr<float[]> angles(new (std::nothrow) float[std::size_t(F) * 3]);
-    if (!areas || !angles) return false;
+    float* areas = tables.areas.get();
+    float* angles = tables.angles.get();
     const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
     Vec3* normal = mesh.Face_Normal.data();
-    Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t f = begin; f < end; ++f) {
-            const FaceIndex& t = face[f];
-            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-            areas[f] = Triangle_Area(A, B, C);
-            Triangle_Angles(A, B, C, &angles[3 * f]);
-            if (refresh) Facet_Normal(normal[f], A, B, C);
-        }
-    });
+    if (!current) {
+        Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t f = begin; f < end; ++f) {
+                const FaceIndex& t = face[f];
+                const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+                areas[f] = refresh ? Facet_Normal_Area(normal[f], A, B, C) : Triangle_Area(A, B, C);
+                Triangle_Angles(A, B, C, &angles[3 * f]);
+            }
+        });
+    }
     Run_Beside(
-        true, [&] { Vertex_Normals_From_Angles(mesh, angles.get()); },
+        true, [&] { Vertex_Normals_From_Angles(mesh, angles); },
         [&] {
             double volume = 0.0, area = 0.0;
             double sum[3] = {0.0, 0.0, 0.0};
@@ -143,7 +155,6 @@ bool Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh) {
             const double divisor = mesh.Volume > 0 ? 4.0 * volume : 1.0;
             for (int k = 0; k < 3; ++k) mesh.Volume_Centroid[k] = static_cast<float>(sum[k] / divisor);
         });
-    return true;
 }
 
 }  // namespace
@@ -177,6 +188,12 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
     const std::unique_ptr<double[]> terms(
         Range_Threads(mesh.Face_Count) > 1 ? new (std::nothrow) double[mesh.Face_Count] : nullptr);
     double volume = Signed_Volume(mesh, terms.get());
+    Face_Tables tables;
+    if (terms) {
+        tables.areas.reset(new (std::nothrow) float[mesh.Face_Count]);
+        tables.angles.reset(new (std::nothrow) float[std::size_t(mesh.Face_Count) * 3]);
+    }
+    const bool haveTables = tables.areas && tables.angles;
     if (!haveCentre) {
         // A mesh that had no volume to scale about takes the centroid after the pass.
         Compute_Face_Normals(mesh);
@@ -192,7 +209,7 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
             Scale_About(mesh, std::pow(initial / volume, 0.33333333333), c);
             // Scaling with s > 0 turns no face, so the normals of the first step give the volume's
             // signs for the later ones.
-            mesh.Volume = Facing_Volume(mesh, terms.get(), steps == 0);
+            mesh.Volume = Facing_Volume(mesh, terms.get(), steps == 0, haveTables ? &tables : nullptr);
             ++steps;
             volume = mesh.Volume;
             const double next = Volume_Error(initial, volume);
@@ -202,7 +219,9 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
             if (error <= kTolerance || steps >= kMaxSteps) break;
         }
         // Area and centroid of the last step, from the normals its volume was signed by.
-        if (terms && Finish_From_Terms(mesh, terms.get(), steps > 1)) {
+        if (haveTables) {
+            // One step: the tables were taken at the final positions.
+            Finish_From_Terms(mesh, terms.get(), steps > 1, tables, steps == 1);
             Compute_Box(mesh);
             return steps;
         }

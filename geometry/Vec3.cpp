@@ -108,6 +108,23 @@ float Triangle_Area(const Vec3& A, const Vec3& B, const Vec3& C) {
     return float(std::sqrt(n.q) / 2.0);
 }
 
+float Facet_Normal_Area(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C) {
+    const Cross_Product n = Triangle_Cross(A, B, C);
+    if (n.degenerate) {
+        out = Vec3{};
+        return 0.0f;
+    }
+    if (n.qf >= 1e-60 && n.qf <= 1e76) {
+        const double l = std::sqrt(n.qf) * 1.00000001;
+        out = {float(n.f.x / l), float(n.f.y / l), float(n.f.z / l)};
+    } else {
+        const double l = std::sqrt(n.q) * 1.00000001;
+        out = {float(n.x / l), float(n.y / l), float(n.z / l)};
+    }
+    if (n.qf >= 1e-30 && n.qf <= 3e38) return std::sqrt(float(n.qf)) / 2.0f;
+    return float(std::sqrt(n.q) / 2.0);
+}
+
 void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]) {
     float a = Point_Distance(A, B);
     float b = Point_Distance(B, C);

@@ -58,6 +58,8 @@ void Facet_Normal(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C);
 float Point_Distance(const Vec3& A, const Vec3& B);
 // Half |(B - A) x (C - A)|, or 0 for a triangle Facet_Normal calls degenerate.
 float Triangle_Area(const Vec3& A, const Vec3& B, const Vec3& C);
+// Facet_Normal into out and Triangle_Area returned, from one cross product.
+float Facet_Normal_Area(Vec3& out, const Vec3& A, const Vec3& B, const Vec3& C);
 // Interior angles at A, B, C; three times 1.0471976 when an edge is shorter than 1e-8.
 void Triangle_Angles(const Vec3& A, const Vec3& B, const Vec3& C, float out[3]);
 float Safe_Acos(double x);
