@@ -108,14 +108,8 @@ void ComputeCurvature(UniOb& mesh, Progress* progress) {
     Fit_Curvature(mesh, progress);
 }
 
-// Every vertex is fitted on its own, so two threads taking blocks of vertices in turn give the
-// same numbers as one.
-void Fit_Curvature(UniOb& mesh, Progress* progress) {
-    if (mesh.IsEmpty()) return;
+void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progress* progress) {
     const unsigned V = mesh.Vertex_Count;
-    if (mesh.Curvature_Max.size() != V || mesh.Curvature_Min.size() != V) mesh.AllocCurvature(V);
-
-    std::atomic<unsigned> nextBlock{0};
     const unsigned blocks = (V + kBlock - 1) / kBlock;
     const Vec3* pos = mesh.Vertex_Pos.data();
     const Vec3* normal = mesh.Vertex_Normal.data();
@@ -124,25 +118,33 @@ void Fit_Curvature(UniOb& mesh, Progress* progress) {
     const int* entries = mesh.Vertex_Ring.entries.data();
     float* curvatureMax = mesh.Curvature_Max.data();
     float* curvatureMin = mesh.Curvature_Min.data();
-    auto fitBlocks = [&](Progress* report) {
-        for (unsigned b; (b = nextBlock.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
-            const unsigned end = std::min(V, (b + 1) * kBlock);
-            for (unsigned v = b * kBlock; v < end; ++v) {
-                float kMax = 0.0f, kMin = 0.0f;
-                // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
-                if (label[v] >= 0 && !FitVertex(pos, entries + start[v], entries + start[v + 1], pos[v],
-                                                normal[v], kMax, kMin))
-                    kMax = kMin = 0.0f;
-                curvatureMax[v] = kMax;
-                curvatureMin[v] = kMin;
-            }
-            if (report && (b + 1) % kBlocksPerReport == 0)
-                Report_Progress(report, std::min(1.0, double(b + 1) / blocks), "Curvature");
+    for (unsigned b; (b = nextBlock.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
+        const unsigned end = std::min(V, (b + 1) * kBlock);
+        for (unsigned v = b * kBlock; v < end; ++v) {
+            float kMax = 0.0f, kMin = 0.0f;
+            // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
+            if (label[v] >= 0 &&
+                !FitVertex(pos, entries + start[v], entries + start[v + 1], pos[v], normal[v], kMax, kMin))
+                kMax = kMin = 0.0f;
+            curvatureMax[v] = kMax;
+            curvatureMin[v] = kMin;
         }
-    };
+        if (progress && (b + 1) % kBlocksPerReport == 0)
+            Report_Progress(progress, std::min(1.0, double(b + 1) / blocks), "Curvature");
+    }
+}
+
+// Every vertex is fitted on its own, so two threads taking blocks of vertices in turn give the
+// same numbers as one.
+void Fit_Curvature(UniOb& mesh, Progress* progress) {
+    if (mesh.IsEmpty()) return;
+    const unsigned V = mesh.Vertex_Count;
+    if (mesh.Curvature_Max.size() != V || mesh.Curvature_Min.size() != V) mesh.AllocCurvature(V);
+    std::atomic<unsigned> nextBlock{0};
     // Progress is reported from the calling thread only: a window's report repaints.
     Run_Beside(
-        V >= kThreadedVertices, [&] { fitBlocks(nullptr); }, [&] { fitBlocks(progress); });
+        V >= kThreadedVertices, [&] { Fit_Curvature_Blocks(mesh, nextBlock, nullptr); },
+        [&] { Fit_Curvature_Blocks(mesh, nextBlock, progress); });
     Report_Progress(progress, 1.0, "Curvature");
 }
 

@@ -4,6 +4,8 @@
 // R with outward normals gives about 1/(2R) for both; reversing the orientation flips the sign.
 // Vertices on or next to a boundary (negative label) and vertices whose fit is singular get 0.
 
+#include <atomic>
+
 #include "geometry/Progress.h"
 #include "mesh/UniOb.h"
 
@@ -14,5 +16,8 @@ namespace orvex {
 void ComputeCurvature(UniOb& mesh, Progress* progress = nullptr);
 // The same from the Vertex_Ring and Vertex_Label already built.
 void Fit_Curvature(UniOb& mesh, Progress* progress = nullptr);
+// Fit_Curvature's work shared out: each thread calling this with the same counter (from 0) fits
+// blocks of vertices until none is left. Curvature_Max and Curvature_Min must be allocated.
+void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progress* progress);
 
 }  // namespace orvex
