@@ -175,7 +175,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                 colour = Random_Color();
                 if (!haveVertices) {
                     report.Faces_Dropped += m;
-                } else {
+                } else if (m > 0) {  // an empty list, like a vertex list without one, keeps the pair
                     pairFaces.clear();
                     pairFaces.reserve(m);
                     for (unsigned f = 0; f < m; ++f) {

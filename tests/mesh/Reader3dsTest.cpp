@@ -127,8 +127,14 @@ TEST(Read3ds, TwoObjectsGiveTheSecondAndALaterBareVertexListChangesNothing) {
     EXPECT_EQ(mesh.Face_Count, 18u);
     EXPECT_EQ(report.Face_Lists, 2u);
 
-    // The third object's vertex list has an empty face list; drop that list altogether.
+    // The third object's vertex list has an empty face list: the pair before stays.
     Bytes bytes = Tds_Bytes({&first, &second, &bare});
+    ASSERT_TRUE(Read_3DS(mesh, bytes, "empty.3ds", &report).ok);
+    EXPECT_EQ(report.Vertex_Lists, 3u);
+    EXPECT_EQ(mesh.Vertex_Count, 16u);
+    EXPECT_EQ(mesh.Face_Count, 18u);
+
+    // The same with that face list dropped altogether.
     const std::size_t faces = Find_Chunk(bytes, 0x4120, 2);
     ASSERT_EQ(Get16(bytes, faces + 6), 0u);
     Put16(bytes, faces, 0x4F00);  // an unknown id: skipped
@@ -180,7 +186,6 @@ TEST(Read3ds, MappingCoordinatesAfterTheFaceListBelongToItsObject) {
     other.AllocFaces(0);
     other.Tex_Coord = {{0.9f, 0.9f}, {0.9f, 0.9f}, {0.9f, 0.9f}, {0.9f, 0.9f}};
     bytes = Tds_Bytes({&tetra, &other}, options);
-    Put16(bytes, Find_Chunk(bytes, 0x4120, 1), 0x4F00);  // its empty face list: an unknown chunk
     ASSERT_TRUE(Read_3DS(mesh, bytes, "bare.3ds", &report).ok);
     EXPECT_EQ(mesh.Vertex_Pos[1].x, 1.0f);
     EXPECT_EQ(mesh.Tex_Coord, tetra.Tex_Coord);
