@@ -14,9 +14,6 @@
 #include <streambuf>
 #include <vector>
 
-#include "geometry/Clock.h"
-#include "mesh/LoadPipeline.h"
-
 namespace orvex {
 
 namespace {
@@ -202,29 +199,11 @@ Status Read_Stream(UniOb& mesh, std::span<const unsigned char> bytes, const std:
 
 Status Read_OBJ(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
                 const MeshFileOptions& options) {
-    Start_Mesh(mesh);
-    MeshFileReport local;
-    MeshFileReport& report = options.report ? *options.report : local;
-    report = {};
-    return Read_Stream(mesh, bytes, name, options, report, Millisecond_Clock());
+    return Read_Mesh_Bytes(mesh, bytes, name, options, Read_Stream);
 }
 
 Status Read_OBJ_File(UniOb& mesh, const std::string& path, const MeshFileOptions& options) {
-    Start_Mesh(mesh);
-    MeshFileReport local;
-    MeshFileReport& report = options.report ? *options.report : local;
-    report = {};
-    const int start = Millisecond_Clock();
-    MeshFileOptions withoutPipeline = options;
-    withoutPipeline.runPipeline = false;
-    Status status;
-    {
-        FileBytes file;
-        if (Status opened = file.Open(path); !opened) return opened;
-        status = Read_Stream(mesh, file.Bytes(), path, withoutPipeline, report, start);
-    }
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
-    return status;
+    return Read_Mesh_Path(mesh, path, options, Read_Stream);
 }
 
 }  // namespace orvex

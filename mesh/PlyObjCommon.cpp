@@ -185,6 +185,36 @@ Status FileBytes::Open(const std::string& path) {
     return status;
 }
 
+Status Read_Mesh_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                       const MeshFileOptions& options, MeshBodyReader read) {
+    Start_Mesh(mesh);
+    MeshFileReport local;
+    MeshFileReport& report = options.report ? *options.report : local;
+    report = {};
+    return read(mesh, bytes, name, options, report, Millisecond_Clock());
+}
+
+Status Read_Mesh_Path(UniOb& mesh, const std::string& path, const MeshFileOptions& options,
+                      MeshBodyReader read) {
+    Start_Mesh(mesh);
+    MeshFileReport local;
+    MeshFileReport& report = options.report ? *options.report : local;
+    report = {};
+    const int start = Millisecond_Clock();
+    MeshFileOptions withoutPipeline = options;
+    withoutPipeline.runPipeline = false;
+    withoutPipeline.report = &report;
+    Status status;
+    {
+        // The file is released before the pipeline allocates its arrays.
+        FileBytes file;
+        if (Status opened = file.Open(path); !opened) return opened;
+        status = read(mesh, file.Bytes(), path, withoutPipeline, report, start);
+    }
+    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
+    return status;
+}
+
 void Start_Mesh(UniOb& mesh) {
     mesh.FreeFaces();
     mesh.FreeVertices();

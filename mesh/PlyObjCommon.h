@@ -89,6 +89,16 @@ std::uint64_t Remove_Bad_Vertices(const std::vector<unsigned char>& bad, std::ve
 // "name: what" with the drop counts of the report appended; ok when nothing was wrong.
 Status Make_Status(const std::string& name, std::vector<std::string> problems, const MeshFileReport& report);
 
+// A reader's body: parses the bytes into a started mesh and fills the cleared report.
+using MeshBodyReader = Status (*)(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                                  const MeshFileOptions& options, MeshFileReport& report, int startMs);
+// Starts the mesh, clears the report (the caller's or a local one) and reads the bytes.
+Status Read_Mesh_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                       const MeshFileOptions& options, MeshBodyReader read);
+// The same for a file; the file is released before the load pipeline runs.
+Status Read_Mesh_Path(UniOb& mesh, const std::string& path, const MeshFileOptions& options,
+                      MeshBodyReader read);
+
 }  // namespace mesh_file_detail
 
 }  // namespace orvex

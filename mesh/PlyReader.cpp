@@ -13,9 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "geometry/Clock.h"
-#include "mesh/LoadPipeline.h"
-
 namespace orvex {
 
 namespace {
@@ -779,31 +776,11 @@ Status Read_Body(UniOb& mesh, std::span<const unsigned char> bytes, const std::s
 
 Status Read_PLY(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
                 const MeshFileOptions& options) {
-    Start_Mesh(mesh);
-    MeshFileReport local;
-    MeshFileReport& report = options.report ? *options.report : local;
-    report = {};
-    return Read_Body(mesh, bytes, name, options, report, Millisecond_Clock());
+    return Read_Mesh_Bytes(mesh, bytes, name, options, Read_Body);
 }
 
 Status Read_PLY_File(UniOb& mesh, const std::string& path, const MeshFileOptions& options) {
-    Start_Mesh(mesh);
-    MeshFileReport local;
-    MeshFileReport& report = options.report ? *options.report : local;
-    report = {};
-    const int start = Millisecond_Clock();
-    MeshFileOptions withoutPipeline = options;
-    withoutPipeline.runPipeline = false;
-    withoutPipeline.report = &report;
-    Status status;
-    {
-        // The file is released before the pipeline allocates its arrays.
-        FileBytes file;
-        if (Status opened = file.Open(path); !opened) return opened;
-        status = Read_Body(mesh, file.Bytes(), path, withoutPipeline, report, start);
-    }
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
-    return status;
+    return Read_Mesh_Path(mesh, path, options, Read_Body);
 }
 
 }  // namespace orvex
