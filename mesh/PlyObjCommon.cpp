@@ -1,16 +1,9 @@
-// The parts the PLY and OBJ readers share: file bytes, the optional merge, the end of a read.
+// The parts the PLY and OBJ readers share: the read wrappers, the optional merge, the end of a read.
 
 #include "mesh/PlyObjCommon.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 #include "geometry/Clock.h"
@@ -139,51 +132,6 @@ Status Read_Mesh_File(UniOb& mesh, const std::string& path, const MeshFileOption
 }
 
 namespace mesh_file_detail {
-
-FileBytes::~FileBytes() {
-    if (map_) munmap(map_, size_);
-}
-
-std::span<const unsigned char> FileBytes::Bytes() const {
-    if (map_) return {static_cast<const unsigned char*>(map_), size_};
-    return {buffer_.data(), buffer_.size()};
-}
-
-Status FileBytes::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Status::Error(path + ": cannot open: " + std::strerror(errno));
-    struct stat info;
-    Status status;
-    if (fstat(fd, &info) != 0) {
-        status = Status::Error(path + ": cannot read: " + std::strerror(errno));
-    } else if (S_ISDIR(info.st_mode)) {
-        status = Status::Error(path + ": is a folder, not a file");
-    } else {
-        if (S_ISREG(info.st_mode) && info.st_size > 0) {
-            void* map = mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (map != MAP_FAILED) {
-                map_ = map;
-                size_ = std::size_t(info.st_size);
-                madvise(map_, size_, MADV_SEQUENTIAL);
-                ::close(fd);
-                return Status::Ok();
-            }
-        }
-        unsigned char chunk[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(fd, chunk, sizeof chunk);
-            if (got == 0) break;
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                status = Status::Error(path + ": cannot read: " + std::strerror(errno));
-                break;
-            }
-            buffer_.insert(buffer_.end(), chunk, chunk + got);
-        }
-    }
-    ::close(fd);
-    return status;
-}
 
 Status Read_Mesh_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
                        const MeshFileOptions& options, MeshBodyReader read) {

@@ -1,5 +1,5 @@
 #pragma once
-// What the PLY and OBJ readers share: their options and report, the file bytes, the optional
+// What the PLY and OBJ readers share: their options and report, the read wrappers, the optional
 // vertex merge and the end of every read (the load pipeline, as for STL). Read_Mesh_File picks the
 // reader by the file's extension (.stl, .ply, .obj, either case).
 //
@@ -15,6 +15,7 @@
 
 #include "geometry/Progress.h"
 #include "geometry/Status.h"
+#include "mesh/FileBytes.h"
 #include "mesh/UniOb.h"
 
 namespace orvex {
@@ -57,22 +58,6 @@ bool Is_Ply_Name(const std::string& path);
 bool Is_Obj_Name(const std::string& path);
 
 namespace mesh_file_detail {
-
-// The whole file, mapped read-only (or read, for pipes and special files).
-class FileBytes {
-public:
-    FileBytes() = default;
-    ~FileBytes();
-    FileBytes(const FileBytes&) = delete;
-    FileBytes& operator=(const FileBytes&) = delete;
-    Status Open(const std::string& path);
-    std::span<const unsigned char> Bytes() const;
-
-private:
-    void* map_ = nullptr;
-    std::size_t size_ = 0;
-    std::vector<unsigned char> buffer_;
-};
 
 // Draws the mesh colour as the STL reader does and empties the mesh.
 void Start_Mesh(UniOb& mesh);

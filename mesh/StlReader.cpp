@@ -2,13 +2,7 @@
 
 #include "mesh/StlReader.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -17,6 +11,7 @@
 #include "geometry/Clock.h"
 #include "geometry/Color.h"
 #include "geometry/Random.h"
+#include "mesh/FileBytes.h"
 #include "mesh/LoadPipeline.h"
 #include "mesh/StlAscii.h"
 #include "mesh/StlFormat.h"
@@ -36,58 +31,6 @@ constexpr unsigned kScanLimit = 4096;
 constexpr unsigned kMaxVertices = unsigned(std::numeric_limits<int>::max()) - 3;
 // A text file has no zero byte; a binary one nearly always has one early (in its facet count).
 constexpr std::size_t kTextProbeBytes = 1024;
-
-// The whole file, mapped when it is a regular file, read otherwise.
-class FileBytes {
-public:
-    ~FileBytes() {
-        if (map_) munmap(map_, size_);
-    }
-
-    Status Open(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Status::Error(path + ": cannot open: " + std::strerror(errno));
-        Status status = Load(fd, path);
-        ::close(fd);
-        return status;
-    }
-
-    std::span<const unsigned char> Bytes() const {
-        if (map_) return {static_cast<const unsigned char*>(map_), size_};
-        return {buffer_.data(), buffer_.size()};
-    }
-
-private:
-    Status Load(int fd, const std::string& path) {
-        struct stat info;
-        if (fstat(fd, &info) != 0) return Status::Error(path + ": cannot read: " + std::strerror(errno));
-        if (S_ISDIR(info.st_mode)) return Status::Error(path + ": is a folder, not a file");
-        if (S_ISREG(info.st_mode) && info.st_size > 0) {
-            void* map = mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (map != MAP_FAILED) {
-                map_ = map;
-                size_ = std::size_t(info.st_size);
-                madvise(map_, size_, MADV_SEQUENTIAL);
-                return Status::Ok();
-            }
-        }
-        // Pipes, devices and files that cannot be mapped are read to their end.
-        unsigned char chunk[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(fd, chunk, sizeof chunk);
-            if (got == 0) return Status::Ok();
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                return Status::Error(path + ": cannot read: " + std::strerror(errno));
-            }
-            buffer_.insert(buffer_.end(), chunk, chunk + got);
-        }
-    }
-
-    void* map_ = nullptr;
-    std::size_t size_ = 0;
-    std::vector<unsigned char> buffer_;
-};
 
 void Draw_Colour(UniOb& mesh) {
     const int r = Crt_Rand15();

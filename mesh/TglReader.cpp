@@ -2,12 +2,7 @@
 
 #include "mesh/TglReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +11,7 @@
 #include "geometry/AtomicFile.h"
 #include "geometry/Color.h"
 #include "geometry/Random.h"
+#include "mesh/FileBytes.h"
 #include "mesh/Topology.h"
 
 namespace orvex {
@@ -74,33 +70,10 @@ std::uint32_t Tgl_Pixel(const RgbImage& image, float u, float v) {
 
 Status Read_File_Bytes(const std::string& path, std::vector<unsigned char>& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Status::Error(path + ": cannot open: " + std::strerror(errno));
-    struct stat info;
-    if (fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return Status::Error(path + ": cannot read: " + std::strerror(error));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return Status::Error(path + ": is a folder, not a file");
-    }
-    if (S_ISREG(info.st_mode) && info.st_size > 0) out.reserve(std::size_t(info.st_size));
-    unsigned char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            out.clear();
-            return Status::Error(path + ": cannot read: " + std::strerror(error));
-        }
-        out.insert(out.end(), chunk, chunk + got);
-    }
-    ::close(fd);
+    FileBytes file;
+    if (Status opened = file.Open(path); !opened) return opened;
+    const std::span<const unsigned char> bytes = file.Bytes();
+    out.assign(bytes.begin(), bytes.end());
     return Status::Ok();
 }
 
