@@ -14,42 +14,12 @@ float Cross2(float ux, float uy, float vx, float vy) {
     return ux * vy - uy * vx;
 }
 
-Vec3 Position(const Record10& r) {
-    return {r[0], r[1], r[2]};
-}
-
 bool Face_In_Strip(const Vec3& first, float w) {
     return -w <= first.x && first.x <= w && -9 * w <= first.y && first.y <= 11 * w;
 }
 
 bool Point_In_Strip(const Record10& p, float w) {
     return -0.5f * w < p[0] && p[0] < 0.5f * w && -8 * w < p[1] && p[1] < 10 * w;
-}
-
-// Up to three rounds: pair, fit the template onto the features, move the template.
-void Fit_Template(UniOb& mesh, FaceSearch search) {
-    std::vector<FacePair> pairs;
-    std::vector<Vec3> P, Q;
-    float residual = 100.0f;
-    for (int iteration = 0; iteration < 3 && residual > 1.0f; ++iteration) {
-        Pair_Features(mesh.Feature_Records, mesh.Template_Records, pairs, search);
-        if (pairs.size() < 3) break;  // too few pairs to fix a rotation
-        P.clear();
-        Q.clear();
-        for (const FacePair& pair : pairs) {
-            P.push_back(Position(mesh.Feature_Records[pair.feature]));
-            Q.push_back(Position(mesh.Template_Records[pair.templ]));
-        }
-        Matrix4 M;
-        residual = Rigid_Fit(M, P.data(), Q.data(), P.size());
-        for (Record10& t : mesh.Template_Records) {
-            Vec3 p{t[0], t[1], t[2]}, n{t[3], t[4], t[5]};
-            Mat4_TransformPoint(M, p);
-            Mat4_TransformVector(M, n);
-            t[0] = p.x, t[1] = p.y, t[2] = p.z;
-            t[3] = n.x, t[4] = n.y, t[5] = n.z;
-        }
-    }
 }
 
 // The measured template points bucketed by x and y; each cell lists its points in record order.
@@ -148,9 +118,41 @@ float Face_Plane_Depth(const Vec3& A, const Vec3& n, float px, float py) {
     return (Dot(n, A) - n.x * px - n.y * py) / n.z;
 }
 
+void Fit_Records(UniOb& mesh, FaceSearch search, bool moveTemplate, Matrix4* total) {
+    if (total) Mat4_Identity(*total);
+    std::vector<Record10>& moving = moveTemplate ? mesh.Template_Records : mesh.Feature_Records;
+    std::vector<FacePair> pairs;
+    std::vector<Vec3> P, Q;
+    float residual = 100.0f;
+    for (int iteration = 0; iteration < 3 && residual > 1.0f; ++iteration) {
+        Pair_Features(mesh.Feature_Records, mesh.Template_Records, pairs, search);
+        if (pairs.size() < 3) break;  // too few pairs to fix a rotation
+        P.clear();
+        Q.clear();
+        for (const FacePair& pair : pairs) {
+            const Record10& t = mesh.Template_Records[pair.templ];
+            const Record10& f = mesh.Feature_Records[pair.feature];
+            const Record10& fixedSide = moveTemplate ? f : t;
+            const Record10& movingSide = moveTemplate ? t : f;
+            P.push_back({fixedSide[0], fixedSide[1], fixedSide[2]});
+            Q.push_back({movingSide[0], movingSide[1], movingSide[2]});
+        }
+        Matrix4 M;
+        residual = Rigid_Fit(M, P.data(), Q.data(), P.size());
+        for (Record10& r : moving) {
+            Vec3 p{r[0], r[1], r[2]}, n{r[3], r[4], r[5]};
+            Mat4_TransformPoint(M, p);
+            Mat4_TransformVector(M, n);
+            r[0] = p.x, r[1] = p.y, r[2] = p.z;
+            r[3] = n.x, r[4] = n.y, r[5] = n.z;
+        }
+        if (total) Mat4_PreMultiply(M, *total);
+    }
+}
+
 float MatchTemplate(UniOb& mesh, FaceSearch search) {
     if (mesh.IsEmpty()) return -1.0f;
-    Fit_Template(mesh, search);
+    Fit_Records(mesh, search, true);
 
     const float w = mesh.Feature_Scale;
     std::vector<unsigned> points;

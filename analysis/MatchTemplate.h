@@ -7,12 +7,18 @@
 // Only the template moves, and only in memory.
 
 #include "analysis/FacePairing.h"
+#include "geometry/Matrix4.h"
 #include "mesh/UniOb.h"
 
 namespace orvex {
 
 // The mean depth difference, or -1 when no point was measured (an empty mesh among others).
 float MatchTemplate(UniOb& mesh, FaceSearch search = FaceSearch::Grid);
+
+// Up to three rounds: pair the features with the template, fit the moving records (the
+// template's, or the features') rigidly onto the others and move them, while the residual exceeds
+// 1 and at least three pairs are found. The moves accumulate in *total when given.
+void Fit_Records(UniOb& mesh, FaceSearch search, bool moveTemplate, Matrix4* total = nullptr);
 
 // The x-y projection of triangle (A, B, C) holds P strictly: each of the three side products is
 // at least 1e-5, so a point on a vertex or an edge is in no face.

@@ -16,37 +16,6 @@ bool Face_In_Strip(const Vec3& first, float w) {
     return -w <= first.x && first.x <= w && -9 * w <= first.y && first.y <= 11 * w;
 }
 
-// Up to three rounds: pair, fit the features onto the template, move the features; the moves
-// accumulate in `total`.
-void Fit_Features(UniOb& mesh, FaceSearch search, Matrix4& total) {
-    Mat4_Identity(total);
-    std::vector<FacePair> pairs;
-    std::vector<Vec3> P, Q;
-    float residual = 100.0f;
-    for (int iteration = 0; iteration < 3 && residual > 1.0f; ++iteration) {
-        Pair_Features(mesh.Feature_Records, mesh.Template_Records, pairs, search);
-        if (pairs.size() < 3) break;  // too few pairs to fix a rotation
-        P.clear();
-        Q.clear();
-        for (const FacePair& pair : pairs) {
-            const Record10& t = mesh.Template_Records[pair.templ];
-            const Record10& f = mesh.Feature_Records[pair.feature];
-            P.push_back({t[0], t[1], t[2]});
-            Q.push_back({f[0], f[1], f[2]});
-        }
-        Matrix4 M;
-        residual = Rigid_Fit(M, P.data(), Q.data(), P.size());
-        for (Record10& f : mesh.Feature_Records) {
-            Vec3 p{f[0], f[1], f[2]}, n{f[3], f[4], f[5]};
-            Mat4_TransformPoint(M, p);
-            Mat4_TransformVector(M, n);
-            f[0] = p.x, f[1] = p.y, f[2] = p.z;
-            f[3] = n.x, f[4] = n.y, f[5] = n.z;
-        }
-        Mat4_PreMultiply(M, total);
-    }
-}
-
 // The strip's faces bucketed by the x-y box of their projection (with a margin for rounding in
 // the side products); each cell lists its faces in index order. Faces spanning many cells, or
 // with no finite box, are kept aside and tried for every point.
@@ -168,7 +137,7 @@ private:
 float TrainTemplate(UniOb& mesh, FaceSearch search) {
     if (mesh.IsEmpty()) return 0.0f;
     Matrix4 total;
-    Fit_Features(mesh, search, total);
+    Fit_Records(mesh, search, false, &total);
     for (Vec3& p : mesh.Vertex_Pos) Mat4_TransformPoint(total, p);
     Compute_Face_Normals(mesh);
     Compute_Vertex_Normals(mesh, true);
