@@ -211,6 +211,13 @@ Status Parse_Header(std::span<const unsigned char> bytes, const std::string& nam
     }
 }
 
+template <class T>
+T Load(const unsigned char* b) {
+    T v;
+    std::memcpy(&v, b, sizeof v);
+    return v;
+}
+
 // A value of a binary body; `swap` for the other byte order.
 double Binary_Value(const unsigned char* p, Type type, bool swap) {
     unsigned char b[8];
@@ -225,36 +232,18 @@ double Binary_Value(const unsigned char* p, Type type, bool swap) {
             return double(std::int8_t(b[0]));
         case Type::UInt8:
             return double(b[0]);
-        case Type::Int16: {
-            std::int16_t v;
-            std::memcpy(&v, b, 2);
-            return v;
-        }
-        case Type::UInt16: {
-            std::uint16_t v;
-            std::memcpy(&v, b, 2);
-            return v;
-        }
-        case Type::Int32: {
-            std::int32_t v;
-            std::memcpy(&v, b, 4);
-            return v;
-        }
-        case Type::UInt32: {
-            std::uint32_t v;
-            std::memcpy(&v, b, 4);
-            return v;
-        }
-        case Type::Float32: {
-            float v;
-            std::memcpy(&v, b, 4);
-            return v;
-        }
-        case Type::Float64: {
-            double v;
-            std::memcpy(&v, b, 8);
-            return v;
-        }
+        case Type::Int16:
+            return double(Load<std::int16_t>(b));
+        case Type::UInt16:
+            return double(Load<std::uint16_t>(b));
+        case Type::Int32:
+            return double(Load<std::int32_t>(b));
+        case Type::UInt32:
+            return double(Load<std::uint32_t>(b));
+        case Type::Float32:
+            return double(Load<float>(b));
+        case Type::Float64:
+            return double(Load<double>(b));
     }
     return 0.0;
 }
