@@ -17,16 +17,6 @@
 
 namespace orvex::cli {
 
-namespace {
-
-struct BenchOptions {
-    std::uint64_t triangles = 2000000;
-    std::uint64_t bigTriangles = 10000000;
-    std::string dir;
-    int repeat = 3;
-};
-
-// Best wall time of `repeat` runs in milliseconds; -1 when a run failed.
 double Best_Ms(int repeat, const std::function<bool()>& run) {
     double best = -1.0;
     for (int i = 0; i < repeat; ++i) {
@@ -38,6 +28,15 @@ double Best_Ms(int repeat, const std::function<bool()>& run) {
     }
     return best;
 }
+
+namespace {
+
+struct BenchOptions {
+    std::uint64_t triangles = 2000000;
+    std::uint64_t bigTriangles = 10000000;
+    std::string dir;
+    int repeat = 3;
+};
 
 bool Read_Only(UniOb& mesh, const std::string& path) {
     StlReadOptions options;

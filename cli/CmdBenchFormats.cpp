@@ -3,7 +3,6 @@
 // beside the plain exact-bits weld of the STL. Best of a few runs; peak memory per reader.
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -29,18 +28,6 @@ struct FormatsOptions {
     std::string out;
     int repeat = 3;
 };
-
-double Best_Ms(int repeat, const std::function<bool()>& run) {
-    double best = -1.0;
-    for (int i = 0; i < repeat; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!run()) return -1.0;
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        best = best < 0 ? ms : std::min(best, ms);
-    }
-    return best;
-}
 
 // Peak memory of one run above what was resident before it, in MB; -1 when the peak cannot be reset.
 double Peak_Of(const std::function<bool()>& run) {

@@ -41,17 +41,7 @@ int Fail(const std::string& why) {
 
 int Run_Hull(const HullOptions& options) {
     POINT_LIST set;
-    const std::string ext = Lower_Extension(options.input);
-    Status read;
-    if (ext == "ran")
-        read = set.ReadRAN(options.input);
-    else if (ext == "xyz")
-        read = set.ReadXYZ(options.input);
-    else if (ext == "xyc")
-        read = set.ReadXYC(options.input);
-    else
-        return Fail(options.input + ": not a point file (.ran, .xyz or .xyc)");
-    if (!read) return Fail(read.message);
+    if (const Status read = Read_Point_File(set, options.input); !read) return Fail(read.message);
 
     const std::vector<Vec3> input = options.validate ? Capture_Points(set) : std::vector<Vec3>{};
     const HullAlgorithm algorithm = options.algorithm == "best"      ? HullAlgorithm::Best
@@ -95,6 +85,14 @@ int Run_Hull(const HullOptions& options) {
 }
 
 }  // namespace
+
+Status Read_Point_File(POINT_LIST& set, const std::string& path) {
+    const std::string ext = Lower_Extension(path);
+    if (ext == "ran") return set.ReadRAN(path);
+    if (ext == "xyz") return set.ReadXYZ(path);
+    if (ext == "xyc") return set.ReadXYC(path);
+    return Status::Error(path + ": not a point file (.ran, .xyz or .xyc)");
+}
 
 void Add_Hull_Command(CLI::App& app, RunState& state) {
     auto options = std::make_shared<HullOptions>();

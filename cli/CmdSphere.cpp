@@ -4,8 +4,6 @@
 // squares on the distances themselves. Exit code 1 when the file cannot be read, holds fewer than
 // 3 points or a file cannot be written, with the reason on stderr.
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -36,24 +34,8 @@ std::string Number(double value) {
 }
 
 int Run_Sphere(const SphereOptions& options) {
-    std::string ext;
-    const std::size_t dot = options.input.rfind('.');
-    if (dot != std::string::npos && options.input.find('/', dot) == std::string::npos)
-        ext = options.input.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return char(std::tolower(ch)); });
-
     POINT_LIST set;
-    Status read;
-    if (ext == "ran")
-        read = set.ReadRAN(options.input);
-    else if (ext == "xyz")
-        read = set.ReadXYZ(options.input);
-    else if (ext == "xyc")
-        read = set.ReadXYC(options.input);
-    else
-        return Fail(options.input + ": not a point file (.ran, .xyz or .xyc)");
-    if (!read) return Fail(read.message);
+    if (const Status read = Read_Point_File(set, options.input); !read) return Fail(read.message);
 
     const unsigned count = set.Count(0);
     if (count < 3)

@@ -3,12 +3,15 @@
 // A command reports failure by setting the exit code and printing the reason to stderr.
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace orvex {
 class UniOb;
-}
+class POINT_LIST;
+struct Status;
+}  // namespace orvex
 
 namespace orvex::cli {
 
@@ -33,6 +36,8 @@ int Run_Mesh_File_Info(const std::string& path, std::optional<float> merge);
 void Add_Bench_Formats_Command(CLI::App& app, RunState& state);
 // orvex bench stl: the STL reading benchmark, headless (CmdBench.cpp).
 void Add_Bench_Command(CLI::App& app, RunState& state);
+// Best wall time of `repeat` runs in milliseconds; -1 when a run failed (CmdBench.cpp).
+double Best_Ms(int repeat, const std::function<bool()>& run);
 // orvex bench hull: the hull benchmarks of the Run menu, or the algorithms against qhull (CmdBenchHull.cpp).
 void Add_Bench_Hull_Command(CLI::App& app, RunState& state);
 // orvex bench smooth: the smoothing passes and the attraction on the sphere and the horse
@@ -50,6 +55,9 @@ void Add_Generate_Command(CLI::App& app, RunState& state);
 void Add_Ct_Command(CLI::App& app, RunState& state);
 // orvex hull FILE: a hull of a point file, its counters and volume (CmdHull.cpp).
 void Add_Hull_Command(CLI::App& app, RunState& state);
+// Reads a .ran, .xyz or .xyc file by its extension, in any case; any other is refused with
+// "PATH: not a point file (.ran, .xyz or .xyc)" (CmdHull.cpp).
+Status Read_Point_File(POINT_LIST& set, const std::string& path);
 // orvex sensor --port PATH and orvex sensor-sim: the motion sensor and its simulator (CmdSensor.cpp).
 void Add_Sensor_Commands(CLI::App& app, RunState& state);
 // orvex smooth FILE.stl (or --serial FILE...) and orvex reduce FILE.stl (CmdSmooth.cpp).
