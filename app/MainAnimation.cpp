@@ -10,6 +10,7 @@
 #include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
+#include "app/WaitCursor.h"
 #include "fit/RmsSphere.h"
 #include "geometry/Clock.h"
 #include "geometry/Jpeg.h"
@@ -22,14 +23,6 @@
 namespace orvex {
 
 namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The walk shows its progress in the caption; a sequence gives the caption back when it ends.
 class KeptCaption {

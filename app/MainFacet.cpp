@@ -10,6 +10,7 @@
 #include "app/LocalPath.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
+#include "app/WaitCursor.h"
 #include "facet/Transfer.h"
 #include "facet/TriFacet.h"
 #include "geometry/Bmp.h"
@@ -25,14 +26,6 @@ namespace {
 
 // The screenshot's JPEG quality: the encoder's default.
 constexpr int kScreenshotQuality = 75;
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QString Range_Text(const BOUNDARY_LOOP& range) {
     return QStringLiteral("Boundary range: %1 points, length %2")

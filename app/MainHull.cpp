@@ -15,6 +15,7 @@
 #include "app/CommandProgress.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
+#include "app/WaitCursor.h"
 #include "geometry/Clock.h"
 #include "pointset/HullBenchmark.h"
 #include "ui/MeshFormation.h"
@@ -26,15 +27,6 @@ namespace orvex {
 namespace {
 
 constexpr const char* kConvexCosts = "Convex costs: ";
-
-// The hourglass for the length of a command.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QString Total_Cost_Text(int ms) {
     return QStringLiteral("Totla Cost: ") + QString::number(ms / 1000) + QStringLiteral(" sec. ");

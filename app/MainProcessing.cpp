@@ -22,6 +22,7 @@
 #include "app/FileListWalk.h"
 #include "app/Main.h"
 #include "app/StatusText.h"
+#include "app/WaitCursor.h"
 #include "geometry/Clock.h"
 #include "mesh/Topology.h"
 #include "mesh/UniOb.h"
@@ -32,15 +33,6 @@
 namespace orvex {
 
 namespace {
-
-// The hourglass for the length of a command.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // One item's share of a command's progress: what a routine reports for its own work becomes a
 // stretch of the whole.
