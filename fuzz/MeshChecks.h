@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
+#include "geometry/Status.h"
 #include "mesh/StlFormat.h"
 #include "mesh/UniOb.h"
 
@@ -77,6 +78,14 @@ inline void Check_Mesh_Merge(const UniOb& mesh, const std::vector<StlFacet>& fin
         }
     }
     FUZZ_CHECK(next == mesh.Vertex_Count, "%u vertices, %u used", mesh.Vertex_Count, next);
+}
+
+// What every mesh reader promises: a sound mesh after the pipeline, a failed status when nothing
+// was read, and a message with every failure.
+inline void Check_Mesh_Read(const UniOb& mesh, const Status& status) {
+    Check_Mesh_Shape(mesh, true);
+    if (mesh.IsEmpty()) FUZZ_CHECK(!status.ok, "an empty mesh with an ok status");
+    FUZZ_CHECK(status.ok || !status.message.empty(), "a failure without a message");
 }
 
 }  // namespace orvex::fuzz
