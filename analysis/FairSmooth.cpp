@@ -139,22 +139,7 @@ void Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh, const Fac
     }
     Run_Beside(
         true, [&] { Vertex_Normals_From_Angles(mesh, angles); },
-        [&] {
-            double volume = 0.0, area = 0.0;
-            double sum[3] = {0.0, 0.0, 0.0};
-            for (unsigned f = 0; f < F; ++f) {
-                const FaceIndex& t = face[f];
-                const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-                const double h = terms[f];
-                area += areas[f];
-                volume += h;
-                for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
-            }
-            mesh.Volume = static_cast<float>(volume);
-            mesh.Area = static_cast<float>(area);
-            const double divisor = mesh.Volume > 0 ? 4.0 * volume : 1.0;
-            for (int k = 0; k < 3; ++k) mesh.Volume_Centroid[k] = static_cast<float>(sum[k] / divisor);
-        });
+        [&] { Volume_From_Terms(mesh, terms, areas); });
 }
 
 }  // namespace

@@ -174,6 +174,17 @@ void Compute_Box(UniOb& mesh) {
     }
 }
 
+namespace {
+
+void Set_Volume(UniOb& mesh, double volume, double area, const double sum[3]) {
+    mesh.Volume = static_cast<float>(volume);
+    mesh.Area = static_cast<float>(area);
+    const double divisor = mesh.Volume > 0 ? 4.0 * volume : 1.0;
+    for (int k = 0; k < 3; ++k) mesh.Volume_Centroid[k] = static_cast<float>(sum[k] / divisor);
+}
+
+}  // namespace
+
 // Triple products and sums in double: a mesh far from the origin adds large tetrahedra of both
 // signs, and in float the cancellation would swamp the enclosed volume.
 void Compute_Volume(UniOb& mesh) {
@@ -207,28 +218,34 @@ void Compute_Volume(UniOb& mesh) {
                 areas[f] = Triangle_Area(A, B, C);
             }
         });
-        for (unsigned f = 0; f < F; ++f) {
-            const FaceIndex& t = face[f];
-            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-            const double h = tetra[f];
-            area += areas[f];
-            volume += h;
-            for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
-        }
-    } else {
-        for (unsigned f = 0; f < F; ++f) {
-            const FaceIndex& t = face[f];
-            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-            const double h = signedSixth(A, B, C, normal[f]);
-            area += Triangle_Area(A, B, C);
-            volume += h;
-            for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
-        }
+        Volume_From_Terms(mesh, tetra.get(), areas.get());
+        return;
     }
-    mesh.Volume = static_cast<float>(volume);
-    mesh.Area = static_cast<float>(area);
-    const double divisor = mesh.Volume > 0 ? 4.0 * volume : 1.0;
-    for (int k = 0; k < 3; ++k) mesh.Volume_Centroid[k] = static_cast<float>(sum[k] / divisor);
+    for (unsigned f = 0; f < F; ++f) {
+        const FaceIndex& t = face[f];
+        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        const double h = signedSixth(A, B, C, normal[f]);
+        area += Triangle_Area(A, B, C);
+        volume += h;
+        for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+    }
+    Set_Volume(mesh, volume, area, sum);
+}
+
+void Volume_From_Terms(UniOb& mesh, const double* tetra, const float* areas) {
+    double volume = 0.0, area = 0.0;
+    double sum[3] = {0.0, 0.0, 0.0};
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
+        const FaceIndex& t = face[f];
+        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        const double h = tetra[f];
+        area += areas[f];
+        volume += h;
+        for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);
+    }
+    Set_Volume(mesh, volume, area, sum);
 }
 
 }  // namespace orvex

@@ -30,5 +30,8 @@ void Compute_Box(UniOb& mesh);
 // Volume (signed by the face normals), Area and Volume_Centroid. The centroid is divided by
 // 4 x Volume only when Volume > 0; otherwise it holds the raw weighted sums.
 void Compute_Volume(UniOb& mesh);
+// The same from each face's signed tetrahedron and area, already at hand: summed in face order,
+// so the bits are those of Compute_Volume.
+void Volume_From_Terms(UniOb& mesh, const double* tetra, const float* areas);
 
 }  // namespace orvex
