@@ -246,6 +246,27 @@ int SensorDriver::MapDevice(int dev, int port) {
     return dev;
 }
 
+namespace {
+
+// Reads and drops what the line brings until it has been silent for a while (bounded, so a line
+// that never stops cannot hold the reading up).
+void Drain_Until_Quiet(int fd) {
+    constexpr int kQuietMs = 50;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    unsigned char scratch[64];
+    while (std::chrono::steady_clock::now() < giveUp) {
+        pollfd slot{fd, POLLIN, 0};
+        const int ready = ::poll(&slot, 1, kQuietMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !(slot.revents & POLLIN)) return;
+        const ssize_t n = ::read(fd, scratch, sizeof scratch);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return;
+    }
+}
+
+}  // namespace
+
 int SensorDriver::Transact(int dev, int command, unsigned char* reply, int length) {
     lastReply_.clear();
     if (dev < 0 || dev >= kSensorDevices) return kSensorInvalidDevice;
@@ -255,6 +276,13 @@ int SensorDriver::Transact(int dev, int command, unsigned char* reply, int lengt
     const Timeouts& timeouts = timeouts_[port];
     const int wanted = reply ? std::max(length, 0) : 0;
 
+    // After a failed reading a reply may still be arriving; a flush alone could cut it and leave
+    // its tail in front of the next reply, so the line is read empty until it falls quiet.
+    const bool resync = drainBeforeNext_;
+    if (resync) {
+        drainBeforeNext_ = false;
+        Drain_Until_Quiet(fd);
+    }
     // A reply that came after its reading gave up must not be taken for the next one.
     ::tcflush(fd, TCIFLUSH);
 
@@ -309,10 +337,17 @@ int SensorDriver::Transact(int dev, int command, unsigned char* reply, int lengt
     }
     lastReply_.assign(reply, reply + got);
     if (got < wanted) {
+        drainBeforeNext_ = true;
         if (broken) std::this_thread::sleep_until(readDeadline);
         return kSensorReadError;
     }
-    if (length < 4 || !Sensor_Checksum_Matches(reply, length)) return kSensorChecksumError;
+    if (length < 4 || !Sensor_Checksum_Matches(reply, length)) {
+        drainBeforeNext_ = true;
+        return kSensorChecksumError;
+    }
+    // What was read may have been the late answer to the failed command; this command's own answer
+    // is then on its way and would put every later reading one reply behind.
+    if (resync) Drain_Until_Quiet(fd);
     return 0;
 }
 

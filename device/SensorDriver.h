@@ -87,6 +87,7 @@ private:
     std::FILE* out_ = stdout;
     Timeouts timeouts_[kSensorPorts];
     std::vector<unsigned char> lastReply_;
+    bool drainBeforeNext_ = false;  // a failed reading may leave a reply on its way
 };
 
 }  // namespace orvex
