@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/FaceMeasures.h"
 #include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 
@@ -52,12 +53,8 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
         // The face areas side by side when there is room for them; the sums stay in face order.
         const std::unique_ptr<float[]> areas(Range_Threads(F) > 1 ? new (std::nothrow) float[F] : nullptr);
         if (areas) {
-            Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
-                for (std::size_t f = begin; f < end; ++f) {
-                    const FaceIndex& t = face[f];
-                    areas[f] = Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
-                }
-            });
+            Run_Ranges(
+                F, [&](std::size_t begin, std::size_t end) { Weight_Areas(mesh, begin, end, areas.get()); });
         }
         for (unsigned f = 0; f < F; ++f) {
             const FaceIndex& t = face[f];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/AreaSmooth.h"
+#include "analysis/FaceMeasures.h"
 #include "geometry/Vec3d.h"
 #include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
@@ -51,6 +52,12 @@ void Scale_About(UniOb& mesh, double s, const Vec3d& c) {
     });
 }
 
+double Sum_In_Order(const double* terms, std::size_t count) {
+    double sum = 0.0;
+    for (std::size_t f = 0; f < count; ++f) sum += terms[f];
+    return sum;
+}
+
 // Per-face terms side by side, their sum in face order: the same bits as one sweep, which is what
 // runs without room for the terms.
 template <class Term>
@@ -70,15 +77,22 @@ double Ordered_Sum(const UniOb& mesh, double* terms, Term&& term) {
 }
 
 double Signed_Volume(const UniOb& mesh, double* terms) {
-    const Vec3* pos = mesh.Vertex_Pos.data();
-    const FaceIndex* face = mesh.Face_Index.data();
-    const double sum = Ordered_Sum(mesh, terms, [&](std::size_t f) {
-        const FaceIndex& t = face[f];
-        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-        return A.x * (double(B.y) * C.z - double(B.z) * C.y) + A.y * (double(B.z) * C.x - double(B.x) * C.z) +
-               A.z * (double(B.x) * C.y - double(B.y) * C.x);
-    });
-    return sum / 6.0;
+    if (!terms) {
+        const Vec3* pos = mesh.Vertex_Pos.data();
+        const FaceIndex* face = mesh.Face_Index.data();
+        double sum = 0.0;
+        for (unsigned f = 0; f < mesh.Face_Count; ++f) {
+            const FaceIndex& t = face[f];
+            const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+            sum += A.x * (double(B.y) * C.z - double(B.z) * C.y) +
+                   A.y * (double(B.z) * C.x - double(B.x) * C.z) +
+                   A.z * (double(B.x) * C.y - double(B.y) * C.x);
+        }
+        return sum / 6.0;
+    }
+    Run_Ranges(mesh.Face_Count,
+               [&](std::size_t begin, std::size_t end) { Triple_Products(mesh, begin, end, terms); });
+    return Sum_In_Order(terms, mesh.Face_Count) / 6.0;
 }
 
 // Face areas and corner angles, three a face, for the measures after the last step.
@@ -91,6 +105,12 @@ struct Face_Tables {
 // `refresh` each face's normal is recomputed first, as Compute_Face_Normals would, and with `tables`
 // its area and corner angles beside it: after one step they are all the measures still need.
 float Facing_Volume(UniOb& mesh, double* terms, bool refresh, Face_Tables* tables) {
+    if (refresh && tables && terms) {
+        Run_Ranges(mesh.Face_Count, [&](std::size_t begin, std::size_t end) {
+            Face_Measures(mesh, begin, end, tables->areas.get(), tables->angles.get(), terms);
+        });
+        return static_cast<float>(Sum_In_Order(terms, mesh.Face_Count));
+    }
     const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
     Vec3* normal = mesh.Face_Normal.data();

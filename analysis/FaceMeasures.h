@@ -1,0 +1,26 @@
+#pragma once
+// Per-face measures for the smoothing passes, four faces at a time where the processor has AVX2,
+// with the same bits as the scalar routines of the mesh measures: a pass takes them for millions
+// of faces and the restored mesh must not depend on the processor.
+
+#include <cstddef>
+
+#include "mesh/UniOb.h"
+
+namespace orvex {
+
+// For the faces [begin, end): Face_Normal[f] as Facet_Normal, areas[f] as Triangle_Area, the
+// corner angles angles[3f..3f+2] as Triangle_Angles, and tetra[f] the tetrahedron to the origin
+// signed by that new normal, the term Compute_Volume sums.
+void Face_Measures(UniOb& mesh, std::size_t begin, std::size_t end, float* areas, float* angles,
+                   double* tetra);
+
+// triple[f] for [begin, end): A . (B x C) with the cross product in double, six times the signed
+// tetrahedron to the origin.
+void Triple_Products(const UniOb& mesh, std::size_t begin, std::size_t end, double* triple);
+
+// areas[f] for [begin, end): half the length of (B - A) x (C - A) taken in double, the smoothing
+// weight (no degenerate-angle test).
+void Weight_Areas(const UniOb& mesh, std::size_t begin, std::size_t end, float* areas);
+
+}  // namespace orvex
