@@ -70,6 +70,12 @@ TEST(FaceTemplateFiles, WritesTheLayoutAndReadsItBack) {
               std::string("SIZE\t1\n-50.000000\t2.500000\t0.125000\t0.000000\t0.000000\t"
                           "1.000000\t-0.015625\t-0.031250\t") +
                   weight + "\n");
+
+    // A feature outside the mesh is left out of the records and of SIZE.
+    const std::string one = Slurp(folder.File("f.txt"));
+    mesh.Feature_Vertices = {-1, 0, int(mesh.Vertex_Count)};
+    ASSERT_TRUE(WriteFeatures(mesh, folder.File("f.txt")).ok);
+    EXPECT_EQ(Slurp(folder.File("f.txt")), one);
 }
 
 TEST(FaceTemplateFiles, TheLastSizeBlockInAnyCaseCounts) {
