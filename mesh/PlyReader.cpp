@@ -3,6 +3,7 @@
 #include "mesh/PlyReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -12,6 +13,10 @@
 #include <limits>
 #include <string_view>
 #include <vector>
+
+#include "geometry/NumberScanner.h"
+#include "mesh/LineChunks.h"
+#include "mesh/TwoThreads.h"
 
 namespace orvex {
 
@@ -290,8 +295,17 @@ private:
     bool Ascii_Value(Type type, double& value);
     bool Ascii_Skip_Blank();
     void Vertex_Record(std::uint64_t index, const double* values, const Element& element);
+    bool Put_Vertex(std::uint64_t index, const double* values, const Element& element);
     void Polygon(const std::int64_t* indices, std::uint64_t count);
     bool Tick(std::uint64_t record);
+
+    struct LinePiece;
+    enum class Lines { Done, Cancelled, Other };
+    Lines Read_Lines();
+    bool Line_Records(LinePiece& piece, const Element& element, std::uint64_t first, std::uint64_t begin,
+                      std::uint64_t end);
+    bool Line_Tick(LinePiece& piece, const char* p);
+    void Line_Polygon(LinePiece& piece, const std::int64_t* indices, std::size_t n, bool usable);
 
     std::span<const unsigned char> bytes_;
     const Header& header_;
@@ -314,6 +328,14 @@ bool PlyBody::Tick(std::uint64_t record) {
 }
 
 void PlyBody::Vertex_Record(std::uint64_t index, const double* values, const Element& element) {
+    if (!Put_Vertex(index, values, element)) {
+        badVertex[index] = 1;
+        ++report_.verticesNonFinite;
+    }
+}
+
+// Stores the vertex; false when a coordinate is not finite.
+bool PlyBody::Put_Vertex(std::uint64_t index, const double* values, const Element& element) {
     float xyz[3] = {0, 0, 0};
     float uv[2] = {0, 0};
     int rgb[3] = {0, 0, 0};
@@ -345,12 +367,9 @@ void PlyBody::Vertex_Record(std::uint64_t index, const double* values, const Ele
         }
     }
     positions[index] = Vec3{xyz[0], xyz[1], xyz[2]};
-    if (!finite) {
-        badVertex[index] = 1;
-        ++report_.verticesNonFinite;
-    }
     if (!colors.empty()) colors[index] = rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
     if (!texCoords.empty()) texCoords[index] = {uv[0], uv[1]};
+    return finite;
 }
 
 void PlyBody::Polygon(const std::int64_t* indices, std::uint64_t count) {
@@ -380,6 +399,12 @@ bool PlyBody::Read() {
     }
     pos_ = header_.bodyOffset;
     line_ = header_.bodyLine;
+    if (header_.encoding == Encoding::Ascii) {
+        const Lines lines = Read_Lines();
+        if (lines == Lines::Done) return true;
+        if (lines == Lines::Cancelled) return false;
+        faces.clear();
+    }
     for (const Element& element : header_.elements) {
         if (!Read_Element(element)) return false;
         if (&element == vertexElement) verticesDone = true;
@@ -632,6 +657,277 @@ bool PlyBody::Ascii_Element(const Element& element) {
         if (!Tick(r)) return false;
     }
     return true;
+}
+
+// ---- Bodies written one record a line ----
+// Nearly every ASCII body has one record a line in plain numbers. Such a body is read in two
+// pieces side by side, cut at a line end: the second piece knows its first record by the lines
+// before it. Anything else (a record across lines, a blank line, a number the quick routes might
+// read otherwise, a non-finite coordinate, an error) sends the body back to the reading record by
+// record, which says what is wrong, so the mesh is the same whichever reading made it.
+
+bool Line_Blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool Token_End(const char* p, const char* end) {
+    return p == end || Line_Blank(*p) || *p == '\n';
+}
+
+// Moves p to the next token on the line; false at the line's end.
+[[gnu::always_inline]] inline bool Line_Token(const char*& p, const char* end) {
+    while (p < end && Line_Blank(*p)) ++p;
+    return p < end && *p != '\n';
+}
+
+// An integer token as Ascii_Value reads it (an optional '+', then '-', then at most 18 digits);
+// false for anything that reading might take differently or refuse.
+[[gnu::always_inline]] inline bool Line_Int(const char*& p, const char* end, bool& negative,
+                                            std::uint64_t& whole) {
+    if (!Line_Token(p, end)) return false;
+    const char* q = *p == '+' ? p + 1 : p;
+    negative = q < end && *q == '-';
+    if (negative) ++q;
+    const int digits = Read_Digits(q, end, 18, whole);
+    if (digits == 0 || !Token_End(q + digits, end)) return false;
+    p = q + digits;
+    return true;
+}
+
+// The next value on the line as Ascii_Value reads it; false at the line's end or for any token
+// that reading might take differently or refuse.
+[[gnu::always_inline]] inline bool Line_Value(const char*& p, const char* end, Type type, double& value) {
+    if (type == Type::Float32 || type == Type::Float64) {
+        if (!Line_Token(p, end)) return false;
+        const char* q = *p == '+' ? p + 1 : p;
+        const char* stop = Parse_Plain_Double(q, end, value);
+        if (!stop) {
+            const std::from_chars_result result = std::from_chars(q, end, value);
+            if (result.ec != std::errc()) return false;
+            stop = result.ptr;
+        }
+        if (!Token_End(stop, end)) return false;
+        p = stop;
+        return true;
+    }
+    bool negative = false;
+    std::uint64_t whole = 0;
+    if (!Line_Int(p, end, negative, whole)) return false;
+    value = negative ? -double(whole) : double(whole);
+    return true;
+}
+
+struct PlyBody::LinePiece {
+    const char* begin = nullptr;  // of the piece
+    const char* at = nullptr;     // where the next record starts
+    const char* end = nullptr;    // of the data
+    const char* limit = nullptr;  // the first piece stops at the line the second starts with
+    std::vector<FaceIndex>* faces = nullptr;
+    std::uint64_t next = 0;  // the record after the last one read
+    std::uint64_t facesRead = 0;
+    std::uint64_t facesDropped = 0;
+    bool main = false;  // the piece that reports progress and looks for a cancel
+    std::atomic<bool>* stop = nullptr;
+    std::atomic<std::size_t>* tailBytes = nullptr;  // read by the second piece, for the progress
+    std::vector<double> values;
+    std::vector<std::int64_t> indices;
+};
+
+// Past the record's last value: only blanks may follow on its line.
+[[gnu::always_inline]] inline bool Line_End(const char*& p, const char* end) {
+    while (p < end && Line_Blank(*p)) ++p;
+    if (p == end) return true;
+    if (*p != '\n') return false;
+    ++p;
+    return true;
+}
+
+// Every so many records: the first piece reports progress and looks for a cancel, the second
+// tells its progress and looks whether to stop.
+bool PlyBody::Line_Tick(LinePiece& piece, const char* p) {
+    if (piece.main) {
+        if (Cancel_Requested(options_.progress)) {
+            problem = "reading cancelled";
+            piece.stop->store(true);
+            return false;
+        }
+        const double read = double(header_.bodyOffset) + double(p - piece.begin) +
+                            double(piece.tailBytes->load(std::memory_order_relaxed));
+        Report_Progress(options_.progress, read / double(bytes_.size()), "Reading PLY");
+        return true;
+    }
+    piece.tailBytes->store(std::size_t(p - piece.begin), std::memory_order_relaxed);
+    return !piece.stop->load(std::memory_order_relaxed);
+}
+
+void PlyBody::Line_Polygon(LinePiece& piece, const std::int64_t* indices, std::size_t n, bool usable) {
+    if (!usable) {
+        ++piece.facesDropped;
+        return;
+    }
+    ++piece.facesRead;
+    for (std::size_t k = 1; k + 1 < n; ++k)
+        piece.faces->push_back(FaceIndex{int(indices[0]), int(indices[k]), int(indices[k + 1])});
+}
+
+// Records [begin, end) of the element, the first of which is record `first` of the body; false
+// when they are not in the simple form (or the reading is to stop). Stops early at piece.limit.
+bool PlyBody::Line_Records(LinePiece& piece, const Element& element, std::uint64_t first, std::uint64_t begin,
+                           std::uint64_t end) {
+    const bool isVertex = &element == vertexElement;
+    const bool isFace = &element == faceElement;
+    piece.values.resize(element.properties.size());
+    const char* p = piece.at;
+    const char* const stop = piece.end;
+    std::uint64_t r = begin;
+    if (isFace && element.properties.size() == 1 && element.properties[0].role == Role::Indices) {
+        // Faces alone on their lines, the usual case: counts and indices are integers.
+        for (; r < end && p != piece.limit; ++r) {
+            bool negative = false;
+            std::uint64_t n = 0;
+            if (!Line_Int(p, stop, negative, n)) return false;
+            if ((negative && n != 0) || n > std::uint64_t(stop - p) / 2) return false;
+            if (negative) n = 0;
+            if (piece.indices.size() < n) piece.indices.resize(std::size_t(n));
+            bool usable = n >= 3;
+            for (std::size_t i = 0; i < n; ++i) {
+                std::uint64_t index = 0;
+                if (!Line_Int(p, stop, negative, index)) return false;
+                usable &= negative ? index == 0 : index < vertexLimit_;
+                piece.indices[i] = std::int64_t(negative ? 0 : index);
+            }
+            if (!Line_End(p, stop)) return false;
+            Line_Polygon(piece, piece.indices.data(), std::size_t(n), usable);
+            if (((r + 1) & (kProgressStep - 1)) == 0 && !Line_Tick(piece, p)) return false;
+        }
+        piece.at = p;
+        piece.next = first + r;
+        return true;
+    }
+    for (; r < end && p != piece.limit; ++r) {
+        bool keepIndices = false;
+        std::size_t n = 0;
+        for (std::size_t k = 0; k < element.properties.size(); ++k) {
+            const Property& property = element.properties[k];
+            if (!property.list) {
+                if (!Line_Value(p, stop, property.type, piece.values[k])) return false;
+                continue;
+            }
+            double value = 0;
+            if (!Line_Value(p, stop, property.countType, value)) return false;
+            if (!(value >= 0) || value > double(stop - p) / 2) return false;
+            n = std::size_t(value);
+            const bool wanted = isFace && property.role == Role::Indices;
+            if (wanted && piece.indices.size() < n) piece.indices.resize(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (!Line_Value(p, stop, property.type, value)) return false;
+                if (wanted) piece.indices[i] = value >= -9e18 && value <= 9e18 ? std::int64_t(value) : -1;
+            }
+            keepIndices = wanted;
+        }
+        if (!Line_End(p, stop)) return false;
+        if (isVertex && !Put_Vertex(r, piece.values.data(), element)) return false;
+        if (keepIndices) {
+            bool usable = n >= 3;
+            for (std::size_t k = 0; usable && k < n; ++k)
+                usable = piece.indices[k] >= 0 && std::uint64_t(piece.indices[k]) < vertexLimit_;
+            Line_Polygon(piece, piece.indices.data(), n, usable);
+        }
+        if (((r + 1) & (kProgressStep - 1)) == 0 && !Line_Tick(piece, p)) return false;
+    }
+    piece.at = p;
+    piece.next = first + r;
+    return true;
+}
+
+PlyBody::Lines PlyBody::Read_Lines() {
+    // The records of every element that has any, numbered through the body.
+    struct Run {
+        const Element* element;
+        std::uint64_t first;
+    };
+    std::vector<Run> runs;
+    std::uint64_t total = 0;
+    const std::size_t bodyBytes = bytes_.size() - std::min(bytes_.size(), header_.bodyOffset);
+    for (const Element& element : header_.elements) {
+        if (element.count == 0 || element.properties.empty()) continue;
+        // Each record takes a line of at least two bytes, the last perhaps one.
+        if (element.count > bodyBytes / 2 + 1 - total) return Lines::Other;
+        runs.push_back({&element, total});
+        total += element.count;
+    }
+    if (vertexElement->count > vertexLimit_) return Lines::Other;
+    if (Cancel_Requested(options_.progress)) {
+        problem = "reading cancelled";
+        return Lines::Cancelled;
+    }
+    positions.assign(vertexLimit_, Vec3{});
+    badVertex.assign(vertexLimit_, 0);
+    if (report_.colors) colors.assign(vertexLimit_, 0);
+    if (report_.texCoords) texCoords.assign(vertexLimit_, TexCoord{0, 0});
+
+    const char* const data = reinterpret_cast<const char*>(bytes_.data());
+    const std::string_view body(data + header_.bodyOffset, bodyBytes);
+    const std::vector<std::size_t> starts = Line_Chunk_Starts(body, 2);
+    const std::size_t cut = starts.size() > 1 ? starts[1] : body.size();
+    const char* const bodyEnd = body.data() + body.size();
+    // Room for triangles as the shortest face line ("3 0 1 2") gives them; more comes as needed.
+    faces.reserve(std::size_t(std::min<std::uint64_t>(faceElement->count, bodyBytes / 8)));
+    std::vector<FaceIndex> tailFaces;
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> tailBytes{0};
+    LinePiece head;
+    LinePiece tail;
+    head.begin = head.at = body.data();
+    head.limit = body.data() + cut;
+    head.faces = &faces;
+    head.main = true;
+    tail.begin = tail.at = body.data() + cut;
+    tail.faces = &tailFaces;
+    for (LinePiece* piece : {&head, &tail}) {
+        piece->end = bodyEnd;
+        piece->stop = &stop;
+        piece->tailBytes = &tailBytes;
+    }
+    // Records from `first` to the last of the body, or to the piece's limit.
+    auto read = [&](LinePiece& piece, std::uint64_t first) {
+        piece.next = first;
+        for (const Run& run : runs) {
+            if (piece.next >= run.first + run.element->count) continue;
+            if (piece.at == piece.limit) break;
+            if (!Line_Records(piece, *run.element, run.first, piece.next - run.first, run.element->count)) {
+                stop.store(true);
+                return false;
+            }
+        }
+        return true;
+    };
+    std::uint64_t split = total;  // the first record of the second piece
+    bool headOk = false;
+    bool tailOk = true;
+    Run_Beside(
+        cut < body.size(),
+        [&] {
+            split = std::min<std::uint64_t>(total,
+                                            std::uint64_t(std::count(body.data(), body.data() + cut, '\n')));
+            if (split < total && !stop.load()) {
+                tailFaces.reserve(
+                    std::size_t(std::min<std::uint64_t>(faceElement->count, (body.size() - cut) / 8)));
+                tailOk = read(tail, split);
+            }
+        },
+        [&] { headOk = read(head, 0); });
+    if (problem == "reading cancelled") return Lines::Cancelled;
+    // The first piece ends where the second begins: every line before the cut was one record.
+    if (!headOk || !tailOk || head.next != split || (split < total && head.at != tail.begin))
+        return Lines::Other;
+    faces.insert(faces.end(), tailFaces.begin(), tailFaces.end());
+    report_.facesRead += head.facesRead + tail.facesRead;
+    report_.facesDropped += head.facesDropped + tail.facesDropped;
+    verticesRead = vertexElement->count;
+    verticesDone = true;
+    pos_ = std::size_t((split < total ? tail.at : head.at) - data);
+    return Lines::Done;
 }
 
 const char* Encoding_Name(Encoding encoding) {

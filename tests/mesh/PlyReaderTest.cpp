@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -314,6 +317,208 @@ TEST(PlyReader, TornAndLyingBodiesStopCleanly) {
     status = Read(mesh, Text(asText), &report);
     EXPECT_FALSE(status);
     EXPECT_EQ(report.facesDropped, 6u);
+}
+
+// A large ASCII body in many spellings of numbers: records as lines of tokens, so a test can write
+// them one record a line or spread over lines.
+struct TextMesh {
+    std::vector<std::vector<std::string>> vertices;  // x y z red green blue u v flags
+    std::vector<std::vector<std::string>> faces;     // count and indices
+    std::vector<std::vector<std::string>> edges;     // a b
+
+    // The last value of every record on a line of its own when `spread`.
+    Bytes Ply(bool spread) const {
+        std::string out = "ply\nformat ascii 1.0\nelement vertex " + std::to_string(vertices.size()) +
+                          "\nproperty double x\nproperty float y\nproperty float z\nproperty uchar red\n"
+                          "property uchar green\nproperty uchar blue\nproperty float u\nproperty float v\n"
+                          "property int flags\nelement face " +
+                          std::to_string(faces.size()) +
+                          "\nproperty list uchar int vertex_indices\nelement edge " +
+                          std::to_string(edges.size()) + "\nproperty int a\nproperty int b\nend_header\n";
+        std::size_t lines = 0;
+        for (const auto* records : {&vertices, &faces, &edges})
+            for (const std::vector<std::string>& record : *records) {
+                for (std::size_t i = 0; i < record.size(); ++i) {
+                    if (i > 0) out += spread && i + 1 == record.size() ? "\n" : (i % 3 ? " " : " \t ");
+                    out += record[i];
+                }
+                out += ++lines % 5 ? "\n" : " \r\n";
+            }
+        return Text(out);
+    }
+};
+
+// Numbers as files spell them: short and long decimals, exponents, a '+', no digits before or
+// after the point, minus zero, more digits than a double holds, powers past the quick route.
+std::string Spelled_Number(std::mt19937& random) {
+    std::uniform_real_distribution<double> value(-1500.0, 1500.0);
+    char text[64];
+    const double v = value(random);
+    switch (random() % 12) {
+        case 0:
+            std::snprintf(text, sizeof text, "%.17g", v);
+            break;
+        case 1:
+            std::snprintf(text, sizeof text, "%.6f", v);
+            break;
+        case 2:
+            std::snprintf(text, sizeof text, "%.4e", v);
+            break;
+        case 3:
+            std::snprintf(text, sizeof text, "+%.5G", std::fabs(v) * 1e-9);
+            break;
+        case 4:
+            std::snprintf(text, sizeof text, "%d", int(v));
+            break;
+        case 5:
+            std::snprintf(text, sizeof text, ".%u", unsigned(random() % 100000));
+            break;
+        case 6:
+            std::snprintf(text, sizeof text, "%d.", int(v));
+            break;
+        case 7:
+            return random() % 2 ? "-0" : "-0.0e5";
+        case 8:
+            std::snprintf(text, sizeof text, "%.0f%06u.%07u", std::fabs(v) * 1e12,
+                          unsigned(random() % 1000000), unsigned(random() % 10000000));
+            break;
+        case 9:
+            std::snprintf(text, sizeof text, "0.0000000000000000000000%u", unsigned(random()));
+            break;
+        case 10:
+            std::snprintf(text, sizeof text, "%.3e", v * 1e27);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%.9g", v);
+            break;
+    }
+    return text;
+}
+
+TextMesh Random_Text_Mesh(std::size_t vertexCount, std::size_t faceCount, unsigned seed) {
+    std::mt19937 random(seed);
+    TextMesh mesh;
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        std::vector<std::string> record;
+        for (int k = 0; k < 3; ++k) record.push_back(Spelled_Number(random));
+        for (int k = 0; k < 3; ++k) record.push_back(std::to_string(random() % 256));
+        record.push_back(Spelled_Number(random));
+        record.push_back(std::to_string(double(random() % 1000) / 1000.0));
+        record.push_back(std::to_string(int(random() % 2000) - 1000));
+        mesh.vertices.push_back(record);
+    }
+    for (std::size_t i = 0; i < faceCount; ++i) {
+        const unsigned corners = random() % 50 == 0 ? 2 + random() % 5 : 3;
+        std::vector<std::string> record{std::to_string(corners)};
+        for (unsigned k = 0; k < corners; ++k) {
+            const unsigned pick = random() % 400;
+            // Now and then an index past the vertices, a negative one, or a plus or minus zero.
+            record.push_back(pick == 0   ? std::to_string(vertexCount + random() % 3)
+                             : pick == 1 ? "-" + std::to_string(1 + random() % 5)
+                             : pick == 2 ? (random() % 2 ? "-0" : "+0")
+                                         : std::to_string(random() % vertexCount));
+        }
+        mesh.faces.push_back(record);
+    }
+    for (std::size_t i = 0; i < 1000; ++i)
+        mesh.edges.push_back(
+            {std::to_string(random() % vertexCount), std::to_string(random() % vertexCount)});
+    return mesh;
+}
+
+template <class T>
+bool Same_Bits(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+struct ReadResult {
+    UniOb mesh;
+    MeshFileReport report;
+    Status status;
+};
+
+void Read_Text(ReadResult& out, const Bytes& bytes) {
+    MeshFileOptions options;
+    options.runPipeline = false;
+    options.report = &out.report;
+    out.status = Read_PLY(out.mesh, bytes, "test.ply", options);
+}
+
+TEST(PlyReader, LargeBodiesReadLineByLineGiveWhatTheRecordByRecordReadingGives) {
+    // Bodies of several MB are read in two pieces when every record is one line; spreading each
+    // record over two lines forces the reading record by record. Both must give the same bits.
+    struct Case {
+        std::size_t vertices, faces;
+        bool nan;
+    };
+    for (const Case& c : {Case{40000, 40000, false}, Case{6000, 250000, false}, Case{40000, 40000, true}}) {
+        SCOPED_TRACE(std::to_string(c.vertices) + " vertices, " + std::to_string(c.faces) + " faces");
+        TextMesh text = Random_Text_Mesh(c.vertices, c.faces, unsigned(c.vertices + c.faces));
+        if (c.nan) text.vertices[c.vertices - 7][1] = "nan";
+        const Bytes lines = text.Ply(false);
+        ASSERT_GT(lines.size(), std::size_t(4) << 20);
+        ReadResult fast, spread;
+        Read_Text(fast, lines);
+        Read_Text(spread, text.Ply(true));
+        EXPECT_EQ(fast.status.ok, spread.status.ok);
+        EXPECT_EQ(fast.status.message, spread.status.message);
+        EXPECT_FALSE(fast.status.ok) << "the bad faces are counted";
+        EXPECT_EQ(fast.report.facesRead, spread.report.facesRead);
+        EXPECT_EQ(fast.report.facesDropped, spread.report.facesDropped);
+        EXPECT_EQ(fast.report.verticesNonFinite, c.nan ? 1u : 0u);
+        EXPECT_EQ(fast.report.verticesNonFinite, spread.report.verticesNonFinite);
+        EXPECT_GT(fast.report.facesDropped, 0u);
+        EXPECT_FALSE(fast.report.damaged);
+        EXPECT_TRUE(Same_Bits(fast.mesh.Vertex_Pos, spread.mesh.Vertex_Pos));
+        EXPECT_TRUE(Same_Bits(fast.mesh.Vertex_Color, spread.mesh.Vertex_Color));
+        EXPECT_TRUE(Same_Bits(fast.mesh.Tex_Coord, spread.mesh.Tex_Coord));
+        EXPECT_TRUE(Same_Bits(fast.mesh.Face_Index, spread.mesh.Face_Index));
+        ASSERT_EQ(fast.mesh.Vertex_Count, c.nan ? c.vertices - 1 : c.vertices);
+
+        // Each coordinate is what the C library makes of its text, rounded to a float.
+        if (!c.nan) {
+            for (std::size_t v = 0; v < c.vertices; v += 97) {
+                for (int k = 0; k < 3; ++k) {
+                    const float expected =
+                        float(std::strtod(text.vertices[v][std::size_t(k)].c_str(), nullptr));
+                    const float got = (&fast.mesh.Vertex_Pos[v].x)[k];
+                    EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0)
+                        << text.vertices[v][std::size_t(k)] << " read as " << got;
+                }
+            }
+        }
+    }
+}
+
+TEST(PlyReader, LargeBodiesStillNameTheLineOfTheirFault) {
+    TextMesh text = Random_Text_Mesh(6000, 250000, 7);
+    const std::size_t headerLines = 18;
+    // A bad number in the last face, far into the second piece.
+    text.faces.back()[2] = "12x";
+    ReadResult result;
+    Read_Text(result, text.Ply(false));
+    EXPECT_FALSE(result.status);
+    const std::size_t lastFaceLine = headerLines + text.vertices.size() + text.faces.size();
+    EXPECT_NE(result.status.message.find("line " + std::to_string(lastFaceLine) + ": '12x' is not a number"),
+              std::string::npos)
+        << result.status.message;
+    EXPECT_TRUE(result.report.damaged);
+    EXPECT_EQ(result.report.facesRead + result.report.facesDropped, text.faces.size() - 1);
+
+    // Torn in the middle of the last face line: the complete faces stay and the line is named.
+    text.faces.back() = {"3", "0", "1", "2"};
+    text.edges.clear();
+    Bytes torn = text.Ply(false);
+    torn.pop_back();
+    while (torn.back() != '\n') torn.pop_back();
+    for (char c : std::string("3 0 1")) torn.push_back(c);
+    Read_Text(result, torn);
+    EXPECT_FALSE(result.status);
+    EXPECT_NE(result.status.message.find("line " + std::to_string(lastFaceLine) + ": the data ends early"),
+              std::string::npos)
+        << result.status.message;
+    EXPECT_TRUE(result.report.damaged);
+    EXPECT_GT(result.mesh.Face_Count, 200000u);
 }
 
 TEST(PlyReader, VerticesStayAsGivenUnlessAMergeIsAsked) {
