@@ -108,9 +108,7 @@ void ComputeCurvature(UniOb& mesh, Progress* progress) {
     Fit_Curvature(mesh, progress);
 }
 
-void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progress* progress) {
-    const unsigned V = mesh.Vertex_Count;
-    const unsigned blocks = (V + kBlock - 1) / kBlock;
+void Fit_Curvature_Range(UniOb& mesh, unsigned begin, unsigned end) {
     const Vec3* pos = mesh.Vertex_Pos.data();
     const Vec3* normal = mesh.Vertex_Normal.data();
     const int* label = mesh.Vertex_Label.data();
@@ -118,17 +116,22 @@ void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progres
     const int* entries = mesh.Vertex_Ring.entries.data();
     float* curvatureMax = mesh.Curvature_Max.data();
     float* curvatureMin = mesh.Curvature_Min.data();
+    for (unsigned v = begin; v < end; ++v) {
+        float kMax = 0.0f, kMin = 0.0f;
+        // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
+        if (label[v] >= 0 &&
+            !FitVertex(pos, entries + start[v], entries + start[v + 1], pos[v], normal[v], kMax, kMin))
+            kMax = kMin = 0.0f;
+        curvatureMax[v] = kMax;
+        curvatureMin[v] = kMin;
+    }
+}
+
+void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progress* progress) {
+    const unsigned V = mesh.Vertex_Count;
+    const unsigned blocks = (V + kBlock - 1) / kBlock;
     for (unsigned b; (b = nextBlock.fetch_add(1, std::memory_order_relaxed)) < blocks;) {
-        const unsigned end = std::min(V, (b + 1) * kBlock);
-        for (unsigned v = b * kBlock; v < end; ++v) {
-            float kMax = 0.0f, kMin = 0.0f;
-            // A boundary vertex shows 0 whatever its fit would give, so it is not fitted at all.
-            if (label[v] >= 0 &&
-                !FitVertex(pos, entries + start[v], entries + start[v + 1], pos[v], normal[v], kMax, kMin))
-                kMax = kMin = 0.0f;
-            curvatureMax[v] = kMax;
-            curvatureMin[v] = kMin;
-        }
+        Fit_Curvature_Range(mesh, b * kBlock, std::min(V, (b + 1) * kBlock));
         if (progress && (b + 1) % kBlocksPerReport == 0)
             Report_Progress(progress, std::min(1.0, double(b + 1) / blocks), "Curvature");
     }

@@ -19,5 +19,7 @@ void Fit_Curvature(UniOb& mesh, Progress* progress = nullptr);
 // Fit_Curvature's work shared out: each thread calling this with the same counter (from 0) fits
 // blocks of vertices until none is left. Curvature_Max and Curvature_Min must be allocated.
 void Fit_Curvature_Blocks(UniOb& mesh, std::atomic<unsigned>& nextBlock, Progress* progress);
+// The fit of vertices [begin, end) alone, for callers that share the vertices out themselves.
+void Fit_Curvature_Range(UniOb& mesh, unsigned begin, unsigned end);
 
 }  // namespace orvex

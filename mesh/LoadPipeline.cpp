@@ -2,9 +2,13 @@
 
 #include "mesh/LoadPipeline.h"
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
+#include <new>
 
 #include "analysis/Curvature.h"
+#include "mesh/HugePages.h"
 #include "mesh/Topology.h"
 #include "mesh/TwoThreads.h"
 
@@ -14,62 +18,105 @@ namespace {
 
 // Below this a second thread costs more than it saves.
 constexpr unsigned kThreadedFaces = 32768;
+constexpr unsigned kFaceBlock = 8192;
+constexpr unsigned kVertexBlock = 4096;
+constexpr unsigned kBlocksPerReport = 32;
+
+template <class T>
+std::unique_ptr<T[]> Table(std::size_t count) {
+    std::unique_ptr<T[]> table(new (std::nothrow) T[count]);
+    if (table) Prefer_Huge_Pages(table.get(), count * sizeof(T));
+    return table;
+}
 
 }  // namespace
 
-// The rings and labels come from the faces alone and the box from the positions, so they are
-// built beside the normals; the volume (it takes the signs of the face normals) goes to whichever
-// thread is done first, the curvature waits for the vertex normals and the rings, and then both
-// threads fit blocks of vertices. Every routine writes its own arrays, so the results are those of the
-// routines run one by one.
+// One sweep over the faces takes every face's normal, area, tetrahedron and corner angles, in
+// blocks shared by both threads; the rings, labels and box come from the faces and positions
+// alone, so the second thread builds them first. Then the sums that must run in face order go one
+// to each thread (vertex normals, volume), and both threads take blocks of vertices, making each
+// vertex normal unit and fitting its curvature. Every value is computed as the routines one by
+// one compute it, so the results are theirs.
 void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
     if (mesh.IsEmpty()) return;
     Report_Progress(progress, 0.0, "Normals");
-    const unsigned V = mesh.Vertex_Count;
+    const unsigned V = mesh.Vertex_Count, F = mesh.Face_Count;
     if (mesh.Curvature_Max.size() != V || mesh.Curvature_Min.size() != V) mesh.AllocCurvature(V);
-    enum : int { kPending, kDone, kFailed };
-    std::atomic<int> faceNormals{kPending}, vertexNormals{kPending}, rings{kPending};
-    std::atomic<bool> sideRunning{false}, volumeTaken{false};
-    std::atomic<unsigned> nextBlock{0};
-    // A stage that throws says so, or the other thread would wait for it for ever.
-    auto run = [](std::atomic<int>& stage, auto&& work) {
-        try {
-            work();
-        } catch (...) {
-            stage.store(kFailed, std::memory_order_release);
-            stage.notify_all();
-            throw;
-        }
-        stage.store(kDone, std::memory_order_release);
-        stage.notify_all();
-    };
-    auto await = [](std::atomic<int>& stage) {
-        stage.wait(kPending, std::memory_order_acquire);
-        return stage.load(std::memory_order_acquire) == kDone;
-    };
-    auto volume = [&] {
-        if (volumeTaken.exchange(true, std::memory_order_acq_rel)) return true;
-        if (!await(faceNormals)) return false;
+    const auto areas = Table<float>(F);
+    const auto tetra = Table<double>(F);
+    const auto angles = Table<float>(3 * std::size_t(F));
+    if (!areas || !tetra || !angles) {
+        // No room for the tables: the routines one by one need none.
+        Compute_Face_Normals(mesh);
+        Compute_Vertex_Normals(mesh, true);
+        Build_Rings(mesh);
+        Fit_Curvature(mesh, progress);
+        Compute_Box(mesh);
         Compute_Volume(mesh);
-        return true;
-    };
-    Run_Beside(
-        mesh.Face_Count >= kThreadedFaces,
-        [&] {
-            sideRunning.store(true, std::memory_order_release);
-            run(rings, [&] { Build_Rings(mesh); });
-            Compute_Box(mesh);
-            if (volume() && await(vertexNormals)) Fit_Curvature_Blocks(mesh, nextBlock, nullptr);
-        },
-        [&] {
-            run(faceNormals, [&] { Compute_Face_Normals(mesh); });
-            run(vertexNormals, [&] { Compute_Vertex_Normals(mesh, true); });
-            volume();
-            // Without a second thread (or before it started) the rings come after this: the blocks
-            // are then all left to the other part.
-            if (sideRunning.load(std::memory_order_acquire) && await(rings))
-                Fit_Curvature_Blocks(mesh, nextBlock, progress);
-        });
+    } else {
+        const unsigned faceBlocks = (F + kFaceBlock - 1) / kFaceBlock;
+        const unsigned vertexBlocks = (V + kVertexBlock - 1) / kVertexBlock;
+        std::atomic<unsigned> nextFaceBlock{0}, facesDone{0}, nextVertexBlock{0};
+        enum : int { kPending, kDone, kFailed };
+        std::atomic<int> sums{kPending}, rings{kPending};
+        std::atomic<bool> sideRunning{false};
+        // A stage that throws says so, or the other thread would wait for it for ever.
+        auto run = [](std::atomic<int>& stage, auto&& work) {
+            try {
+                work();
+            } catch (...) {
+                stage.store(kFailed, std::memory_order_release);
+                stage.notify_all();
+                throw;
+            }
+            stage.store(kDone, std::memory_order_release);
+            stage.notify_all();
+        };
+        auto await = [](std::atomic<int>& stage) {
+            stage.wait(kPending, std::memory_order_acquire);
+            return stage.load(std::memory_order_acquire) == kDone;
+        };
+        // Each thread counts its face blocks once none is left, so the count is complete only
+        // when every block taken is written.
+        auto sweepFaces = [&] {
+            unsigned mine = 0;
+            for (unsigned b; (b = nextFaceBlock.fetch_add(1, std::memory_order_relaxed)) < faceBlocks; ++mine)
+                Face_Terms(mesh, b * kFaceBlock, std::min(F, (b + 1) * kFaceBlock), areas.get(), tetra.get(),
+                           angles.get());
+            if (mine > 0) {
+                facesDone.fetch_add(mine, std::memory_order_acq_rel);
+                facesDone.notify_all();
+            }
+            for (unsigned seen; (seen = facesDone.load(std::memory_order_acquire)) < faceBlocks;)
+                facesDone.wait(seen, std::memory_order_acquire);
+        };
+        auto fitVertices = [&](Progress* report) {
+            for (unsigned b; (b = nextVertexBlock.fetch_add(1, std::memory_order_relaxed)) < vertexBlocks;) {
+                const unsigned begin = b * kVertexBlock, end = std::min(V, begin + kVertexBlock);
+                Normalize_Vertex_Normals(mesh, begin, end);
+                Fit_Curvature_Range(mesh, begin, end);
+                if (report && (b + 1) % kBlocksPerReport == 0)
+                    Report_Progress(report, double(b + 1) / vertexBlocks, "Curvature");
+            }
+        };
+        Run_Beside(
+            F >= kThreadedFaces,
+            [&] {
+                sideRunning.store(true, std::memory_order_release);
+                run(rings, [&] { Build_Rings(mesh); });
+                Compute_Box(mesh);
+                sweepFaces();
+                Volume_From_Terms(mesh, tetra.get(), areas.get());
+                if (await(sums)) fitVertices(nullptr);
+            },
+            [&] {
+                sweepFaces();
+                run(sums, [&] { Sum_Vertex_Normals(mesh, angles.get()); });
+                // Without a second thread (or before it started) the rings come after this: the
+                // vertices are then all left to the other part.
+                if (sideRunning.load(std::memory_order_acquire) && await(rings)) fitVertices(progress);
+            });
+    }
     Report_Progress(progress, 1.0, "Curvature");
     mesh.Volume_Initial = mesh.Volume;
 }

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "mesh/HugePages.h"
 #include "mesh/ThreadRanges.h"
 
 namespace orvex {
@@ -25,27 +26,56 @@ void Compute_Face_Normals(UniOb& mesh) {
     });
 }
 
-namespace {
-
 // The sums are of unit normals and angles, so the cut-off is no length: faces that cancel (a sheet
 // folded back on itself) leave rounding residue with no direction, not a normal.
-void Normalize_Vertex_Normals(UniOb& mesh) {
+void Normalize_Vertex_Normals(UniOb& mesh, unsigned begin, unsigned end) {
     Vec3* normal = mesh.Vertex_Normal.data();
+    for (unsigned v = begin; v < end; ++v) {
+        const Vec3& n = normal[v];
+        if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
+            normal[v] = Vec3{};
+        else
+            Vec3_Normalize(normal[v]);
+    }
+}
+
+namespace {
+
+void Normalize_Vertex_Normals(UniOb& mesh) {
     Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t v = begin; v < end; ++v) {
-            const Vec3& n = normal[v];
-            if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
-                normal[v] = Vec3{};
-            else
-                Vec3_Normalize(normal[v]);
-        }
+        Normalize_Vertex_Normals(mesh, unsigned(begin), unsigned(end));
     });
+}
+
+// A face's tetrahedron with the origin, signed by its stored normal. Triple products in double: a
+// mesh far from the origin adds large tetrahedra of both signs, and in float the cancellation
+// would swamp the enclosed volume.
+double Signed_Tetra(const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
+    const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
+                          double(B.x) * C.y - double(B.y) * C.x};
+    double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
+    if (triple < 0) triple = -triple;
+    const double a6 = triple / 6.0;
+    const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
+    return facing >= 0 ? a6 : -a6;
 }
 
 }  // namespace
 
-void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles) {
-    if (mesh.IsEmpty()) return;
+void Face_Terms(UniOb& mesh, unsigned begin, unsigned end, float* areas, double* tetra, float* angles) {
+    const Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    Vec3* normal = mesh.Face_Normal.data();
+    for (unsigned f = begin; f < end; ++f) {
+        const FaceIndex& t = face[f];
+        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        areas[f] = Facet_Normal_Area(normal[f], A, B, C);
+        tetra[f] = Signed_Tetra(A, B, C, normal[f]);
+        Triangle_Angles(A, B, C, &angles[3 * std::size_t(f)]);
+    }
+}
+
+void Sum_Vertex_Normals(UniOb& mesh, const float* angles) {
     const FaceIndex* face = mesh.Face_Index.data();
     const Vec3* faceNormal = mesh.Face_Normal.data();
     Vec3* normal = mesh.Vertex_Normal.data();
@@ -57,6 +87,11 @@ void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles) {
         const float* angle = &angles[3 * std::size_t(f)];
         for (int j = 0; j < 3; ++j) normal[t[j]] += angle[j] * fn;
     }
+}
+
+void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles) {
+    if (mesh.IsEmpty()) return;
+    Sum_Vertex_Normals(mesh, angles);
     Normalize_Vertex_Normals(mesh);
 }
 
@@ -115,11 +150,15 @@ void Build_Rings(UniOb& mesh) {
     for (unsigned v = 0; v < V; ++v) ring.start[v + 1] += ring.start[v];
 
     // Pass 2: fill each vertex's block from its end, so the most recent face comes first. The
-    // corner before v (the source of the directed edge into v) goes to a parallel table.
+    // corner before v (the source of the directed edge into v) goes to a parallel table. Both are
+    // written at scattered places right away: huge pages save most of their page faults.
     const std::size_t total = ring.start[V];
+    ring.entries.reserve(total);
+    Prefer_Huge_Pages(ring.entries.data(), total * sizeof(int));
     ring.entries.resize(total);
     int* entry = ring.entries.data();
     const std::unique_ptr<int[]> incoming(new int[total]);
+    Prefer_Huge_Pages(incoming.get(), total * sizeof(int));
     std::vector<std::uint32_t> cursor(ring.start.begin() + 1, ring.start.end());
     for (unsigned f = 0; f < F; ++f) {
         const int a = face[f][0], b = face[f][1], c = face[f][2];
@@ -132,26 +171,38 @@ void Build_Rings(UniOb& mesh) {
     }
 
     // Boundary test. Opposite directed edges cancel one for one, so v starts an unmatched edge
-    // exactly when some w != v has more edges v->w than w->v. Counting both directions per
-    // vertex in a shared tally gives that in time linear in the number of corners, however
-    // high a vertex's degree. The tally reuses the cursor table.
-    std::fill(cursor.begin(), cursor.end(), 0u);
-    std::uint32_t* tally = cursor.data();
+    // exactly when some w != v has more edges v->w than w->v. A short ring compares its own
+    // entries, which stay in cache; a long one counts both directions in a shared tally (the
+    // cursor table, cleared when first needed), in time linear in its corners however high the
+    // degree. Self edges are counted the same in both directions, so they never look unmatched.
+    constexpr std::uint32_t kShortRing = 16;
+    std::uint32_t* tally = nullptr;
     int* label = mesh.Vertex_Label.data();
     for (unsigned v = 0; v < V; ++v) {
-        const int* out = entry + ring.start[v];
-        const int* outEnd = entry + ring.start[v + 1];
-        const int* in = incoming.get() + ring.start[v];
-        const int* inEnd = incoming.get() + ring.start[v + 1];
-        for (const int* w = out; w != outEnd; ++w) ++tally[*w];
-        for (const int* u = in; u != inEnd; ++u) --tally[*u];
-        // Self edges are counted the same in both directions, so they never look unmatched.
+        const std::uint32_t begin = ring.start[v], size = ring.start[v + 1] - begin;
+        const int* out = entry + begin;
+        const int* in = incoming.get() + begin;
         bool unmatched = false;
-        for (const int* w = out; w != outEnd; ++w) {
-            unmatched |= static_cast<std::int32_t>(tally[*w]) > 0;
-            tally[*w] = 0;
+        if (size <= kShortRing) {
+            for (std::uint32_t i = 0; i < size; ++i) {
+                const int w = out[i];
+                int excess = 0;
+                for (std::uint32_t j = 0; j < size; ++j) excess += int(out[j] == w) - int(in[j] == w);
+                unmatched |= excess > 0;
+            }
+        } else {
+            if (!tally) {
+                std::fill(cursor.begin(), cursor.end(), 0u);
+                tally = cursor.data();
+            }
+            for (std::uint32_t i = 0; i < size; ++i) ++tally[out[i]];
+            for (std::uint32_t i = 0; i < size; ++i) --tally[in[i]];
+            for (std::uint32_t i = 0; i < size; ++i) {
+                unmatched |= static_cast<std::int32_t>(tally[out[i]]) > 0;
+                tally[out[i]] = 0;
+            }
+            for (std::uint32_t i = 0; i < size; ++i) tally[in[i]] = 0;
         }
-        for (const int* u = in; u != inEnd; ++u) tally[*u] = 0;
         label[v] = unmatched ? -2 : 0;
     }
 
@@ -185,8 +236,6 @@ void Set_Volume(UniOb& mesh, double volume, double area, const double sum[3]) {
 
 }  // namespace
 
-// Triple products and sums in double: a mesh far from the origin adds large tetrahedra of both
-// signs, and in float the cancellation would swamp the enclosed volume.
 void Compute_Volume(UniOb& mesh) {
     if (mesh.IsEmpty()) return;
     double volume = 0.0, area = 0.0;
@@ -195,16 +244,6 @@ void Compute_Volume(UniOb& mesh) {
     const FaceIndex* face = mesh.Face_Index.data();
     const Vec3* normal = mesh.Face_Normal.data();
     const unsigned F = mesh.Face_Count;
-    // The face's tetrahedron, signed by its stored normal.
-    auto signedSixth = [&](const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
-        const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
-                              double(B.x) * C.y - double(B.y) * C.x};
-        double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
-        if (triple < 0) triple = -triple;
-        const double a6 = triple / 6.0;
-        const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
-        return facing >= 0 ? a6 : -a6;
-    };
     // The terms side by side; the sums stay in face order, so every bit is that of one sweep.
     const bool split = Range_Threads(F) > 1;
     const std::unique_ptr<double[]> tetra(split ? new (std::nothrow) double[F] : nullptr);
@@ -214,7 +253,7 @@ void Compute_Volume(UniOb& mesh) {
             for (std::size_t f = begin; f < end; ++f) {
                 const FaceIndex& t = face[f];
                 const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-                tetra[f] = signedSixth(A, B, C, normal[f]);
+                tetra[f] = Signed_Tetra(A, B, C, normal[f]);
                 areas[f] = Triangle_Area(A, B, C);
             }
         });
@@ -224,7 +263,7 @@ void Compute_Volume(UniOb& mesh) {
     for (unsigned f = 0; f < F; ++f) {
         const FaceIndex& t = face[f];
         const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-        const double h = signedSixth(A, B, C, normal[f]);
+        const double h = Signed_Tetra(A, B, C, normal[f]);
         area += Triangle_Area(A, B, C);
         volume += h;
         for (int k = 0; k < 3; ++k) sum[k] += h * (double(A[k]) + B[k] + C[k]);

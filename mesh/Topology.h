@@ -18,6 +18,15 @@ void Compute_Vertex_Normals(UniOb& mesh, bool weighted);
 // Compute_Vertex_Normals(mesh, true) from the corner angles Triangle_Angles gives every face,
 // taken beforehand: three a face, in face order.
 void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles);
+// Its two halves: the weighted sums in face order, then making vertices [begin, end) unit (any
+// split of the vertices gives the same normals).
+void Sum_Vertex_Normals(UniOb& mesh, const float* angles);
+void Normalize_Vertex_Normals(UniOb& mesh, unsigned begin, unsigned end);
+
+// One sweep over faces [begin, end) for the load: Face_Normal as Compute_Face_Normals gives it,
+// and into the tables (indexed by face) the area and signed tetrahedron Compute_Volume takes and
+// the three corner angles Triangle_Angles gives. Ranges may run side by side.
+void Face_Terms(UniOb& mesh, unsigned begin, unsigned end, float* areas, double* tetra, float* angles);
 
 // Rebuilds Vertex_Ring (per vertex one entry per incident face: the corner after it, most recent
 // face first) and Vertex_Label: -2 for a vertex that starts a directed edge with no opposite

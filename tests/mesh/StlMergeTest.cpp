@@ -317,36 +317,40 @@ void Expect_Same_Bits(const std::vector<T>& a, const std::vector<T>& b, const ch
 // The pipeline shares its work between two threads on large meshes: every result must be the one
 // the routines give run one after another, bit for bit.
 TEST(LoadPipeline, TwoThreadsGiveTheRoutinesResultsOneByOne) {
-    const std::vector<unsigned char> bytes =
-        Make_Sphere_Stl(Sphere_For_Triangles(90000, FacetOrder::Shuffled, 1.0));
-    StlReadOptions options;
-    options.runPipeline = false;
-    UniOb piped, stepwise;
-    ASSERT_TRUE(Read_STL_Memory(piped, bytes, "sphere", options));
-    ASSERT_TRUE(Read_STL_Memory(stepwise, bytes, "sphere", options));
-    ASSERT_GT(piped.Vertex_Count, 40000u);
-    Run_Load_Pipeline(piped);
-    Compute_Face_Normals(stepwise);
-    Compute_Vertex_Normals(stepwise, true);
-    ComputeCurvature(stepwise);
-    Compute_Box(stepwise);
-    Compute_Volume(stepwise);
-    Expect_Same_Bits(piped.Face_Normal, stepwise.Face_Normal, "face normals");
-    Expect_Same_Bits(piped.Vertex_Normal, stepwise.Vertex_Normal, "vertex normals");
-    Expect_Same_Bits(piped.Vertex_Ring.start, stepwise.Vertex_Ring.start, "ring starts");
-    Expect_Same_Bits(piped.Vertex_Ring.entries, stepwise.Vertex_Ring.entries, "ring entries");
-    Expect_Same_Bits(piped.Vertex_Label, stepwise.Vertex_Label, "labels");
-    Expect_Same_Bits(piped.Curvature_Max, stepwise.Curvature_Max, "curvature max");
-    Expect_Same_Bits(piped.Curvature_Min, stepwise.Curvature_Min, "curvature min");
-    EXPECT_EQ(std::memcmp(&piped.Box_Min, &stepwise.Box_Min, sizeof(Vec3)), 0);
-    EXPECT_EQ(std::memcmp(&piped.Box_Max, &stepwise.Box_Max, sizeof(Vec3)), 0);
-    EXPECT_EQ(piped.Volume, stepwise.Volume);
-    EXPECT_EQ(piped.Volume_Initial, stepwise.Volume);
-    EXPECT_EQ(piped.Area, stepwise.Area);
-    EXPECT_EQ(std::memcmp(&piped.Volume_Centroid, &stepwise.Volume_Centroid, sizeof(Vec3)), 0);
-    // Every vertex was fitted (blocks taken by either thread): a unit sphere curves by about 1/2.
-    for (unsigned v = 0; v < piped.Vertex_Count; ++v)
-        ASSERT_GT(piped.Curvature_Max[v], 0.2f) << "vertex " << v;
+    // A large mesh shares the work; a small one runs it on one thread.
+    for (const std::uint64_t triangles : {90000u, 2000u}) {
+        SCOPED_TRACE(triangles);
+        const std::vector<unsigned char> bytes =
+            Make_Sphere_Stl(Sphere_For_Triangles(triangles, FacetOrder::Shuffled, 1.0));
+        StlReadOptions options;
+        options.runPipeline = false;
+        UniOb piped, stepwise;
+        ASSERT_TRUE(Read_STL_Memory(piped, bytes, "sphere", options));
+        ASSERT_TRUE(Read_STL_Memory(stepwise, bytes, "sphere", options));
+        ASSERT_GT(piped.Vertex_Count, triangles * 4 / 10);
+        Run_Load_Pipeline(piped);
+        Compute_Face_Normals(stepwise);
+        Compute_Vertex_Normals(stepwise, true);
+        ComputeCurvature(stepwise);
+        Compute_Box(stepwise);
+        Compute_Volume(stepwise);
+        Expect_Same_Bits(piped.Face_Normal, stepwise.Face_Normal, "face normals");
+        Expect_Same_Bits(piped.Vertex_Normal, stepwise.Vertex_Normal, "vertex normals");
+        Expect_Same_Bits(piped.Vertex_Ring.start, stepwise.Vertex_Ring.start, "ring starts");
+        Expect_Same_Bits(piped.Vertex_Ring.entries, stepwise.Vertex_Ring.entries, "ring entries");
+        Expect_Same_Bits(piped.Vertex_Label, stepwise.Vertex_Label, "labels");
+        Expect_Same_Bits(piped.Curvature_Max, stepwise.Curvature_Max, "curvature max");
+        Expect_Same_Bits(piped.Curvature_Min, stepwise.Curvature_Min, "curvature min");
+        EXPECT_EQ(std::memcmp(&piped.Box_Min, &stepwise.Box_Min, sizeof(Vec3)), 0);
+        EXPECT_EQ(std::memcmp(&piped.Box_Max, &stepwise.Box_Max, sizeof(Vec3)), 0);
+        EXPECT_EQ(piped.Volume, stepwise.Volume);
+        EXPECT_EQ(piped.Volume_Initial, stepwise.Volume);
+        EXPECT_EQ(piped.Area, stepwise.Area);
+        EXPECT_EQ(std::memcmp(&piped.Volume_Centroid, &stepwise.Volume_Centroid, sizeof(Vec3)), 0);
+        // Every vertex was fitted (blocks taken by either thread): a unit sphere curves by about 1/2.
+        for (unsigned v = 0; v < piped.Vertex_Count; ++v)
+            ASSERT_GT(piped.Curvature_Max[v], 0.2f) << "vertex " << v;
+    }
 }
 
 }  // namespace

@@ -376,5 +376,26 @@ TEST(DegenerateTopology, LabelsMatchTheListWalkOnRandomFaceSoups) {
     }
 }
 
+TEST(DegenerateTopology, LabelsMatchTheListWalkWhereRingsAreShortAndLongInOneMesh) {
+    // A few vertices under many faces: rings from a handful of entries to dozens, with repeated
+    // neighbours, so short rings and long ones are judged in the same mesh.
+    std::mt19937 random(777);
+    for (int trial = 0; trial < 200; ++trial) {
+        const unsigned V = 3 + random() % 6;
+        const unsigned F = 8 + random() % 40;
+        std::uniform_int_distribution<int> pick(0, int(V) - 1);
+        std::vector<FaceIndex> faces;
+        for (unsigned f = 0; f < F; ++f) {
+            FaceIndex g{pick(random), pick(random), pick(random)};
+            faces.push_back(g);
+            if (random() % 2) faces.push_back({g[0], g[2], g[1]});  // mostly cancelled
+        }
+        UniOb mesh;
+        FromFaces(mesh, V, faces);
+        Build_Rings(mesh);
+        ASSERT_EQ(ReferenceLabels(mesh), mesh.Vertex_Label) << "trial " << trial;
+    }
+}
+
 }  // namespace
 }  // namespace orvex
