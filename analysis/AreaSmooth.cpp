@@ -46,31 +46,49 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
         Build_Rings(mesh);
 
     Vec3* pos = mesh.Vertex_Pos.data();
+    const FaceIndex* face = mesh.Face_Index.data();
     const std::unique_ptr<Weighted[]> rec(new Weighted[V]);
-    if (area_weighting) {
-        for (unsigned v = 0; v < V; ++v) rec[v].a = 0.0f;
-        const FaceIndex* face = mesh.Face_Index.data();
-        // The face areas side by side when there is room for them; the sums stay in face order.
-        const std::unique_ptr<float[]> areas(Range_Threads(F) > 1 ? new (std::nothrow) float[F] : nullptr);
-        if (areas) {
-            Run_Ranges(
-                F, [&](std::size_t begin, std::size_t end) { Weight_Areas(mesh, begin, end, areas.get()); });
+    // The face areas side by side when there is room for them.
+    const std::unique_ptr<float[]> areas(area_weighting && Range_Threads(F) > 1 ? new (std::nothrow) float[F]
+                                                                                : nullptr);
+    if (areas)
+        Run_Ranges(F,
+                   [&](std::size_t begin, std::size_t end) { Weight_Areas(mesh, begin, end, areas.get()); });
+    // The records of vertices [begin, end). With the areas at hand a range sums A over all faces for
+    // its own vertices, in face order, so ranges run side by side with the bits of one sweep.
+    auto records = [&](unsigned begin, unsigned end, bool sum) {
+        if (sum) {
+            for (unsigned v = begin; v < end; ++v) rec[v].a = 0.0f;
+            const unsigned span = end - begin;
+            for (unsigned f = 0; f < F; ++f) {
+                const FaceIndex& t = face[f];
+                for (int j = 0; j < 3; ++j)
+                    if (unsigned(t[j]) - begin < span) rec[t[j]].a += areas[f];
+            }
         }
-        for (unsigned f = 0; f < F; ++f) {
-            const FaceIndex& t = face[f];
-            const float area = areas ? areas[f] : Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
-            rec[t[0]].a += area;
-            rec[t[1]].a += area;
-            rec[t[2]].a += area;
-        }
-    }
-    Run_Ranges(V, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t v = begin; v < end; ++v) {
+        for (unsigned v = begin; v < end; ++v) {
             const float a = area_weighting ? rec[v].a / 3.0f : 1.0f;
             rec[v].a = a;
             rec[v].x = a * pos[v].x, rec[v].y = a * pos[v].y, rec[v].z = a * pos[v].z;
         }
-    });
+    };
+    if (area_weighting && !areas) {
+        for (unsigned v = 0; v < V; ++v) rec[v].a = 0.0f;
+        for (unsigned f = 0; f < F; ++f) {
+            const FaceIndex& t = face[f];
+            const float area = Weight_Area(pos[t[0]], pos[t[1]], pos[t[2]]);
+            rec[t[0]].a += area;
+            rec[t[1]].a += area;
+            rec[t[2]].a += area;
+        }
+        records(0, V, false);
+    } else {
+        // Each range scans every face, so the split follows the face count's.
+        Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+            records(unsigned(std::uint64_t(V) * begin / F), unsigned(std::uint64_t(V) * end / F),
+                    area_weighting);
+        });
+    }
 
     // The records hold every old position the sums need, so new positions go straight into
     // the mesh.
@@ -99,7 +117,7 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
     };
     // Every vertex reads the records and writes only itself: ranges of vertices run side by side.
     const unsigned threads =
-        V < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+        start[V] < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < threads; ++i) {
         const unsigned begin = unsigned(std::uint64_t(V) * i / threads);

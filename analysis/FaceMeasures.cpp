@@ -80,6 +80,18 @@ ORVEX_WIDE int Bits(Mask m) {
         return _mm_movemask_ps(reinterpret_cast<__m128>(m));
 }
 
+// (x[j], y[j], z[j]) to out[3j..3j+2] for the four lanes: rows of the transposed 4 x 4, each stored
+// whole over the start of the next, the last one without its fourth float.
+ORVEX_WIDE void Store_Triples(float* out, F4 x, F4 y, F4 z) {
+    __m128 r0 = x, r1 = y, r2 = z, r3 = _mm_setzero_ps();
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    _mm_storeu_ps(out, r0);
+    _mm_storeu_ps(out + 3, r1);
+    _mm_storeu_ps(out + 6, r2);
+    _mm_storel_pi(reinterpret_cast<__m64*>(out + 9), r3);
+    _mm_store_ss(out + 11, _mm_movehl_ps(r3, r3));
+}
+
 // The corners of four faces, lane j from face f + j.
 struct Corners {
     F4 ax, ay, az, bx, by, bz, cx, cy, cz;
@@ -145,26 +157,22 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
         const D4 Ax = Wide(k.ax), Ay = Wide(k.ay), Az = Wide(k.az);
         const D4 Bx = Wide(k.bx), By = Wide(k.by), Bz = Wide(k.bz);
         const D4 Cx = Wide(k.cx), Cy = Wide(k.cy), Cz = Wide(k.cz);
-        const D4 abx = Bx - Ax, aby = By - Ay, abz = Bz - Az;
-        const D4 acx = Cx - Ax, acy = Cy - Ay, acz = Cz - Az;
-        const D4 bcx = Cx - Bx, bcy = Cy - By, bcz = Cz - Bz;
-        const D4 ab = abx * abx + aby * aby + abz * abz;
-        const D4 ac = acx * acx + acy * acy + acz * acz;
-        const D4 bc = bcx * bcx + bcy * bcy + bcz * bcz;
-        const D4 longest = _mm256_max_pd(ab, _mm256_max_pd(ac, bc));
-        const D4 all = ab * ac * bc;
-        int ok = Bits(qf >= 1e-30) & Bits(qf <= 3e38) & Bits(qf * longest > 1e-8 * all);
+        // Triangle_Angles' squared edge lengths, from float differences (within 2^-22 of the exact
+        // ones, while Triangle_Cross takes them in double), settle the degenerate test whenever the
+        // sine clears the cut-off by a margin; closer faces go to the scalar routine.
+        const F4 pABx = k.ax - k.bx, pABy = k.ay - k.by, pABz = k.az - k.bz;
+        const F4 pBCx = k.bx - k.cx, pBCy = k.by - k.cy, pBCz = k.bz - k.cz;
+        const D4 qAB = Wide(pABx) * Wide(pABx) + Wide(pABy) * Wide(pABy) + Wide(pABz) * Wide(pABz);
+        const D4 qBC = Wide(pBCx) * Wide(pBCx) + Wide(pBCy) * Wide(pBCy) + Wide(pBCz) * Wide(pBCz);
+        const D4 qCA = Wide(e2x) * Wide(e2x) + Wide(e2y) * Wide(e2y) + Wide(e2z) * Wide(e2z);
+        const D4 longest = _mm256_max_pd(qAB, _mm256_max_pd(qCA, qBC));
+        const D4 all = qAB * qCA * qBC;
+        int ok = Bits(qf >= 1e-30) & Bits(qf <= 3e38) & Bits(qf * longest > 1.0001e-8 * all);
         const D4 length = Sqrt(qf) * 1.00000001;
         const F4 nx = Narrow(fx / length), ny = Narrow(fy / length), nz = Narrow(fz / length);
         const F4 area = Sqrt(Narrow(qf)) / 2.0f;
 
-        // Triangle_Angles: edge lengths as Point_Distance, cosines in double.
-        const F4 pABx = k.ax - k.bx, pABy = k.ay - k.by, pABz = k.az - k.bz;
-        const F4 pBCx = k.bx - k.cx, pBCy = k.by - k.cy, pBCz = k.bz - k.cz;
-        const F4 pCAx = k.cx - k.ax, pCAy = k.cy - k.ay, pCAz = k.cz - k.az;
-        const D4 qAB = Wide(pABx) * Wide(pABx) + Wide(pABy) * Wide(pABy) + Wide(pABz) * Wide(pABz);
-        const D4 qBC = Wide(pBCx) * Wide(pBCx) + Wide(pBCy) * Wide(pBCy) + Wide(pBCz) * Wide(pBCz);
-        const D4 qCA = Wide(pCAx) * Wide(pCAx) + Wide(pCAy) * Wide(pCAy) + Wide(pCAz) * Wide(pCAz);
+        // Triangle_Angles: edge lengths as Point_Distance (C - A is e2 exactly), cosines in double.
         const F4 qABf = Narrow(qAB), qBCf = Narrow(qBC), qCAf = Narrow(qCA);
         ok &= Bits(Wide(qABf) >= 1e-12) & Bits(Wide(qBCf) >= 1e-12) & Bits(Wide(qCAf) >= 1e-12);
         const F4 a = Sqrt(qABf), b = Sqrt(qBCf), c = Sqrt(qCAf);
@@ -189,6 +197,13 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
         const D4 facing = Ax * Wide(nx) + Ay * Wide(ny) + Az * Wide(nz);
         const D4 term = Select(facing >= 0.0, a6, -a6);
 
+        if (ok == 0xF) {
+            Store_Triples(&normal[f].x, nx, ny, nz);
+            Store_Triples(&angles[3 * f], angle0, angle1, angle2);
+            __builtin_memcpy(areas + f, &area, sizeof area);
+            __builtin_memcpy(tetra + f, &term, sizeof term);
+            continue;
+        }
         for (int j = 0; j < 4; ++j) {
             const std::size_t g = f + j;
             if (!(ok >> j & 1)) {
@@ -258,6 +273,27 @@ void Triple_Products(const UniOb& mesh, std::size_t begin, std::size_t end, doub
     for (; f < end; ++f) {
         const FaceIndex& t = mesh.Face_Index[f];
         triple[f] = Triple_Scalar(pos[t[0]], pos[t[1]], pos[t[2]]);
+    }
+}
+
+void Vertex_Normals_Of_Range(UniOb& mesh, const float* angles, unsigned begin, unsigned end) {
+    Vec3* normal = mesh.Vertex_Normal.data();
+    const FaceIndex* face = mesh.Face_Index.data();
+    const Vec3* faceNormal = mesh.Face_Normal.data();
+    for (unsigned v = begin; v < end; ++v) normal[v] = Vec3{};
+    const unsigned span = end - begin;
+    for (unsigned f = 0; f < mesh.Face_Count; ++f) {
+        const FaceIndex& t = face[f];
+        for (int j = 0; j < 3; ++j)
+            if (unsigned(t[j]) - begin < span) normal[t[j]] += angles[3 * std::size_t(f) + j] * faceNormal[f];
+    }
+    // The sums are of unit normals and angles: below the cut-off is residue of faces that cancel.
+    for (unsigned v = begin; v < end; ++v) {
+        const Vec3& n = normal[v];
+        if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
+            normal[v] = Vec3{};
+        else
+            Vec3_Normalize(normal[v]);
     }
 }
 

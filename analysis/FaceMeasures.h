@@ -23,4 +23,9 @@ void Triple_Products(const UniOb& mesh, std::size_t begin, std::size_t end, doub
 // weight (no degenerate-angle test).
 void Weight_Areas(const UniOb& mesh, std::size_t begin, std::size_t end, float* areas);
 
+// Vertex_Normal[v] for v in [begin, end) as Vertex_Normals_From_Angles leaves it: the sum of
+// angle x face normal over the faces of v in face order, then made unit. Every range scans all
+// faces and writes only its own vertices, so ranges may run side by side with the same bits.
+void Vertex_Normals_Of_Range(UniOb& mesh, const float* angles, unsigned begin, unsigned end);
+
 }  // namespace orvex

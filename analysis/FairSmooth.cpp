@@ -39,22 +39,61 @@ double Volume_Error(double initial, double volume) {
     return std::fabs((initial - volume) / initial);
 }
 
+// Also leaves the box of the scaled mesh, as Compute_Box would find it: each range folds its vertices
+// into a box started at the first vertex, and the ranges' boxes are folded in order with the same
+// strict comparisons, so ties and signed zeros resolve as in one sweep.
 void Scale_About(UniOb& mesh, double s, const Vec3d& c) {
     const double t[3] = {(1.0 - s) * c.x, (1.0 - s) * c.y, (1.0 - s) * c.z};
     Vec3* pos = mesh.Vertex_Pos.data();
-    Run_Ranges(mesh.Vertex_Count, [&](std::size_t begin, std::size_t end) {
+    auto scaled = [&](const Vec3& p) {
+        return Vec3{float(s * p.x + t[0]), float(s * p.y + t[1]), float(s * p.z + t[2])};
+    };
+    struct Box {
+        Vec3 lo, hi;
+    };
+    auto fold = [](Box& box, const Vec3& p) {
+        for (int k = 0; k < 3; ++k) {
+            if (p[k] > box.hi[k]) box.hi[k] = p[k];
+            if (p[k] < box.lo[k]) box.lo[k] = p[k];
+        }
+    };
+    const Vec3 first = scaled(pos[0]);
+    const unsigned threads = Range_Threads(mesh.Vertex_Count);
+    std::vector<Box> boxes(threads, Box{first, first});
+    const std::size_t V = mesh.Vertex_Count;
+    Run_Ranges(V, [&](std::size_t begin, std::size_t end) {
+        unsigned range = 0;  // Run_Ranges starts range i at V x i / threads
+        while (range + 1 < threads && V * (range + 1) / threads <= begin) ++range;
+        Box& box = boxes[range];
         for (std::size_t v = begin; v < end; ++v) {
-            Vec3& p = pos[v];
-            p.x = float(s * p.x + t[0]);
-            p.y = float(s * p.y + t[1]);
-            p.z = float(s * p.z + t[2]);
+            pos[v] = scaled(pos[v]);
+            fold(box, pos[v]);
         }
     });
+    Box box = boxes[0];
+    for (unsigned i = 1; i < threads; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            if (boxes[i].hi[k] > box.hi[k]) box.hi[k] = boxes[i].hi[k];
+            if (boxes[i].lo[k] < box.lo[k]) box.lo[k] = boxes[i].lo[k];
+        }
+    }
+    mesh.Box_Min = box.lo;
+    mesh.Box_Max = box.hi;
 }
 
-double Sum_In_Order(const double* terms, std::size_t count) {
+// work(begin, end) fills terms[begin, end) over ranges side by side; returns the terms' sum in
+// face order. The caller's thread, which has the first range, sums it while the others still run.
+template <class Work>
+double Run_And_Sum(std::size_t count, const double* terms, Work&& work) {
     double sum = 0.0;
-    for (std::size_t f = 0; f < count; ++f) sum += terms[f];
+    std::size_t summed = 0;
+    Run_Ranges(count, [&](std::size_t begin, std::size_t end) {
+        work(begin, end);
+        if (begin != 0) return;
+        for (std::size_t f = 0; f < end; ++f) sum += terms[f];
+        summed = end;
+    });
+    for (std::size_t f = summed; f < count; ++f) sum += terms[f];
     return sum;
 }
 
@@ -90,9 +129,10 @@ double Signed_Volume(const UniOb& mesh, double* terms) {
         }
         return sum / 6.0;
     }
-    Run_Ranges(mesh.Face_Count,
-               [&](std::size_t begin, std::size_t end) { Triple_Products(mesh, begin, end, terms); });
-    return Sum_In_Order(terms, mesh.Face_Count) / 6.0;
+    return Run_And_Sum(
+               mesh.Face_Count, terms,
+               [&](std::size_t begin, std::size_t end) { Triple_Products(mesh, begin, end, terms); }) /
+           6.0;
 }
 
 // Face areas and corner angles, three a face, for the measures after the last step.
@@ -106,10 +146,10 @@ struct Face_Tables {
 // its area and corner angles beside it: after one step they are all the measures still need.
 float Facing_Volume(UniOb& mesh, double* terms, bool refresh, Face_Tables* tables) {
     if (refresh && tables && terms) {
-        Run_Ranges(mesh.Face_Count, [&](std::size_t begin, std::size_t end) {
-            Face_Measures(mesh, begin, end, tables->areas.get(), tables->angles.get(), terms);
-        });
-        return static_cast<float>(Sum_In_Order(terms, mesh.Face_Count));
+        return static_cast<float>(
+            Run_And_Sum(mesh.Face_Count, terms, [&](std::size_t begin, std::size_t end) {
+                Face_Measures(mesh, begin, end, tables->areas.get(), tables->angles.get(), terms);
+            }));
     }
     const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
@@ -157,9 +197,16 @@ void Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh, const Fac
             }
         });
     }
+    // The vertex normals by ranges of vertices, each scanning all faces (so the split follows the
+    // face count's), beside the sums of the volume.
+    const std::size_t V = mesh.Vertex_Count;
     Run_Beside(
-        true, [&] { Vertex_Normals_From_Angles(mesh, angles); },
-        [&] { Volume_From_Terms(mesh, terms, areas); });
+        true, [&] { Volume_From_Terms(mesh, terms, areas); },
+        [&] {
+            Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
+                Vertex_Normals_Of_Range(mesh, angles, unsigned(V * begin / F), unsigned(V * end / F));
+            });
+        });
 }
 
 }  // namespace
@@ -226,8 +273,8 @@ int FairSmooth(UniOb& mesh, float factor, bool area_weighting, int method) {
         // Area and centroid of the last step, from the normals its volume was signed by.
         if (haveTables) {
             // One step: the tables were taken at the final positions.
+            // The box came with the last scale.
             Finish_From_Terms(mesh, terms.get(), steps > 1, tables, steps == 1);
-            Compute_Box(mesh);
             return steps;
         }
         Compute_Volume(mesh);
