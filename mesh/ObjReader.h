@@ -24,4 +24,13 @@ Status Read_OBJ(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                 const MeshFileOptions& options = {});
 Status Read_OBJ_File(UniOb& mesh, const std::string& path, const MeshFileOptions& options = {});
 
+namespace obj_detail {
+
+// Read_OBJ with the bytes cut at line ends into up to `pieces` pieces however small, which a large
+// file gets on its own: the result is the same as reading them whole. For tests and the fuzzer.
+Status Read_OBJ_Pieces(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
+                       unsigned pieces, const MeshFileOptions& options = {});
+
+}  // namespace obj_detail
+
 }  // namespace orvex

@@ -1,8 +1,10 @@
 // The OBJ reader: indices of every form, groups and objects merged, materials not needed, bad
-// faces dropped and counted, texture coordinates on their vertices, long lines.
+// faces dropped and counted, texture coordinates on their vertices, long lines; a file read in
+// pieces side by side gives what one reading gives.
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 namespace orvex {
 namespace {
 
+using namespace std::string_literals;
 using test::ScratchFolder;
 
 Status Read(UniOb& mesh, const std::string& text, MeshFileReport* report = nullptr,
@@ -106,6 +109,123 @@ TEST(ObjReader, NoFacesIsAnErrorAndLongLinesDoNotOverflow) {
     ASSERT_TRUE(Read(mesh, "v 0 0 0\nv 1 0 0\nv 0 1 0\n" + text + "f 1 2 3\n").ok == true ||
                 mesh.Face_Count > 0);
     EXPECT_EQ(mesh.Face_Count, 99998u + 1u);
+}
+
+// Faces, positions (bit for bit), texture coordinates, status and report of two readings.
+void Expect_Same_Reading(const UniOb& a, const Status& sa, const MeshFileReport& ra, const UniOb& b,
+                         const Status& sb, const MeshFileReport& rb, const std::string& what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(sa.ok, sb.ok);
+    EXPECT_EQ(sa.message, sb.message);
+    EXPECT_EQ(ra.facesDeclared, rb.facesDeclared);
+    EXPECT_EQ(ra.facesDropped, rb.facesDropped);
+    EXPECT_EQ(ra.verticesDeclared, rb.verticesDeclared);
+    EXPECT_EQ(ra.notes, rb.notes);
+    EXPECT_EQ(a.Face_Index, b.Face_Index);
+    ASSERT_EQ(a.Vertex_Pos.size(), b.Vertex_Pos.size());
+    EXPECT_EQ(0, std::memcmp(a.Vertex_Pos.data(), b.Vertex_Pos.data(), a.Vertex_Pos.size() * sizeof(Vec3)));
+    EXPECT_EQ(a.Tex_Coord, b.Tex_Coord);
+}
+
+// Read whole, then in pieces of every count up to eight: the same.
+void Expect_Same_In_Pieces(const std::string& text) {
+    const std::vector<unsigned char> bytes(text.begin(), text.end());
+    UniOb whole;
+    MeshFileReport wholeReport;
+    MeshFileOptions options;
+    options.runPipeline = false;
+    options.report = &wholeReport;
+    const Status wholeStatus = obj_detail::Read_OBJ_Pieces(whole, bytes, "t.obj", 1, options);
+    for (unsigned pieces = 2; pieces <= 8; ++pieces) {
+        UniOb mesh;
+        MeshFileReport report;
+        options.report = &report;
+        const Status status = obj_detail::Read_OBJ_Pieces(mesh, bytes, "t.obj", pieces, options);
+        Expect_Same_Reading(whole, wholeStatus, wholeReport, mesh, status, report,
+                            std::to_string(pieces) + " pieces");
+    }
+}
+
+TEST(ObjReader, LineEndsAndOddLinesKeepTheirPlaceInTheFile) {
+    // Lines ending in "\r", "\r\n" and "\n"; a '\0' ends what is read of its line; "3/" and "+4" are
+    // read as tinyobjloader reads them; the last line has no end.
+    const std::string text =
+        "v 0 0 0\rv 1 0 0\r\nv 0 1\0 9\n\tv  0 0 1 \nf 1 2 3/\ng x\nf 1 2 +4\nv 2 2 2\nf -5 -4 -1"s;
+    UniOb mesh;
+    MeshFileReport report;
+    ASSERT_TRUE(Read(mesh, text, &report));
+    const std::vector<FaceIndex> faces = {{0, 1, 2}, {0, 1, 3}, {0, 1, 4}};
+    EXPECT_EQ(mesh.Face_Index, faces);
+    ASSERT_EQ(mesh.Vertex_Count, 5u);
+    EXPECT_EQ(mesh.Vertex_Pos[2], (Vec3{0, 1, 0}));
+    EXPECT_EQ(mesh.Vertex_Pos[4], (Vec3{2, 2, 2}));
+    Expect_Same_In_Pieces(text);
+}
+
+// Objects of three vertices named from their end, every corner with a vt from the file's start;
+// a forward reference now and then, a non-finite vertex, a conflicting vt and a missing material
+// file at the end. Large enough to be read in pieces side by side.
+std::string Many_Objects(int objects) {
+    std::string text = "vt 0.25 0.5\nvt 0.5 0.25\nvt 0.75 1\n";
+    for (int i = 0; i < objects; ++i) {
+        text += "o part" + std::to_string(i) + "\n";
+        for (int k = 0; k < 3; ++k)
+            text += "v " +
+                    (i == objects / 2 && k == 1 ? std::string("1e999") : std::to_string(i * 0.001 + k)) +
+                    " " + std::to_string(k * 0.5) + " " + std::to_string(-i) + "\n";
+        text += "f -3/1 -2/2 -1/3\n";
+        if (i % 1000 == 999) text += "f 1 2 " + std::to_string(3 * i + 4) + "\n";
+    }
+    return text + "f 1/2 2/2 3/2\nmtllib missing.mtl\n";
+}
+
+TEST(ObjReader, APieceAtATimeReadsAsOneReading) {
+    const int objects = 30000;
+    const std::string text = Many_Objects(objects);
+    ASSERT_GT(text.size(), std::size_t(2) << 20) << "large enough for pieces side by side";
+    UniOb mesh;
+    MeshFileReport report;
+    const Status status = Read(mesh, text, &report);
+    EXPECT_FALSE(status);
+    EXPECT_EQ(report.facesDeclared, std::uint64_t(objects + objects / 1000 + 1));
+    EXPECT_EQ(report.facesDropped, std::uint64_t(objects / 1000 + 1));
+    ASSERT_EQ(mesh.Face_Count, std::uint64_t(objects));
+    ASSERT_EQ(mesh.Vertex_Count, std::uint64_t(3 * objects - 1));
+    // After the non-finite vertex the vertices move down by one.
+    EXPECT_EQ(mesh.Face_Index[objects - 2], (FaceIndex{3 * objects - 4, 3 * objects - 3, 3 * objects - 2}));
+    EXPECT_EQ(mesh.Face_Index[objects - 1], (FaceIndex{0, 1, 2}));
+    EXPECT_EQ(mesh.Tex_Coord[3 * objects - 2], (TexCoord{0.75f, 1.0f}));
+    ASSERT_EQ(report.notes.size(), 2u);
+    EXPECT_NE(report.notes[0].find("'missing.mtl' not found"), std::string::npos) << report.notes[0];
+    EXPECT_NE(report.notes[1].find("2 corners"), std::string::npos) << report.notes[1];
+
+    UniOb one;
+    MeshFileReport oneReport;
+    MeshFileOptions options;
+    options.report = &oneReport;
+    const std::vector<unsigned char> bytes(text.begin(), text.end());
+    const Status oneStatus = obj_detail::Read_OBJ_Pieces(one, bytes, "t.obj", 1, options);
+    Expect_Same_Reading(one, oneStatus, oneReport, mesh, status, report, "one piece against the default");
+}
+
+class CancelAtOnce : public Progress {
+public:
+    void Report(double, const std::string&) override {}
+    bool IsCancelRequested() const override { return true; }
+};
+
+TEST(ObjReader, CancelledReadLeavesTheMeshEmpty) {
+    std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (int k = 0; k < 300000; ++k) text += "f 1 2 3\n";
+    const std::vector<unsigned char> bytes(text.begin(), text.end());
+    UniOb mesh;
+    CancelAtOnce progress;
+    MeshFileOptions options;
+    options.progress = &progress;
+    const Status status = Read_OBJ(mesh, bytes, "t.obj", options);
+    EXPECT_FALSE(status);
+    EXPECT_NE(status.message.find("reading cancelled"), std::string::npos) << status.message;
+    EXPECT_TRUE(mesh.IsEmpty());
 }
 
 }  // namespace
