@@ -82,6 +82,8 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
             rec[t[2]].a += area;
         }
         records(0, V, false);
+    } else if (F < kRangeScanFaces) {
+        records(0, V, area_weighting);
     } else {
         // Each range scans every face, so the split follows the face count's.
         Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
@@ -117,7 +119,7 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
     };
     // Every vertex reads the records and writes only itself: ranges of vertices run side by side.
     const unsigned threads =
-        start[V] < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+        V < (1u << 16) ? 1u : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < threads; ++i) {
         const unsigned begin = unsigned(std::uint64_t(V) * i / threads);

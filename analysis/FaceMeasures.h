@@ -28,4 +28,7 @@ void Weight_Areas(const UniOb& mesh, std::size_t begin, std::size_t end, float* 
 // faces and writes only its own vertices, so ranges may run side by side with the same bits.
 void Vertex_Normals_Of_Range(UniOb& mesh, const float* angles, unsigned begin, unsigned end);
 
+// Below this many faces one sweep beats ranges of vertices that each scan every face.
+constexpr unsigned kRangeScanFaces = 1u << 18;
+
 }  // namespace orvex

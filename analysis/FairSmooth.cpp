@@ -203,6 +203,7 @@ void Finish_From_Terms(UniOb& mesh, const double* terms, bool refresh, const Fac
     Run_Beside(
         true, [&] { Volume_From_Terms(mesh, terms, areas); },
         [&] {
+            if (F < kRangeScanFaces) return Vertex_Normals_Of_Range(mesh, angles, 0, unsigned(V));
             Run_Ranges(F, [&](std::size_t begin, std::size_t end) {
                 Vertex_Normals_Of_Range(mesh, angles, unsigned(V * begin / F), unsigned(V * end / F));
             });
