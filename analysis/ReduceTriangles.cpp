@@ -162,8 +162,8 @@ public:
         }
         verts_.resize(V_);
         for (unsigned v = 0; v < V_; ++v) verts_[v] = {pos[v], mesh.Vertex_Normal[v], 0u, 0u};
-        // The records hold everything the run needs of the faces; the rebuild makes them anew.
-        mesh.FreeFaces();
+        // The mesh itself stays untouched until the rebuild commits, so running out of memory
+        // anywhere on the way leaves it as it was.
         face_ = faces_.data();
         vert_ = verts_.data();
         lists_.Build(face_, V_, F_);
@@ -441,39 +441,51 @@ void Reducer::Rebuild() {
     unsigned liveVertices = 0;
     for (unsigned v = 0; v < V_; ++v)
         if (vertexLive_[v]) newIndex[v] = static_cast<int>(liveVertices++);
-    std::vector<FaceIndex> faces;
-    faces.reserve(F_);
-    for (unsigned f = 0; f < F_; ++f)
+    UniOb fresh;
+    unsigned liveFaces = 0;
+    for (unsigned f = 0; f < F_; ++f) liveFaces += faceLive_[f] ? 1u : 0u;
+    fresh.AllocFaces(liveFaces);
+    for (unsigned f = 0, out = 0; f < F_; ++f)
         if (faceLive_[f])
-            faces.push_back({newIndex[face_[f].c[0]], newIndex[face_[f].c[1]], newIndex[face_[f].c[2]]});
+            fresh.Face_Index[out++] = {newIndex[face_[f].c[0]], newIndex[face_[f].c[1]],
+                                       newIndex[face_[f].c[2]]};
     lists_ = FaceLists();
     faces_ = {};
     verts_ = {};
 
-    std::vector<Vec3> pos = std::move(mesh_.Vertex_Pos);
-    std::vector<TexCoord> tex = std::move(mesh_.Tex_Coord);
-    std::vector<int> color = std::move(mesh_.Vertex_Color);
-    mesh_.FreeFaces();
-    mesh_.AllocVertices(liveVertices);
-    mesh_.AllocFaces(static_cast<unsigned>(faces.size()));
-    mesh_.AllocCurvature(liveVertices);
+    fresh.AllocVertices(liveVertices);
+    fresh.AllocCurvature(liveVertices);
+    const bool withTex = mesh_.Tex_Coord.size() == V_, withColor = mesh_.Vertex_Color.size() == V_;
     for (unsigned v = 0; v < V_; ++v) {
         if (newIndex[v] < 0) continue;
         const int w = newIndex[v];
-        mesh_.Vertex_Pos[w] = pos[v];
-        if (tex.size() == V_) mesh_.Tex_Coord[w] = tex[v];
-        if (color.size() == V_) mesh_.Vertex_Color[w] = color[v];
+        fresh.Vertex_Pos[w] = mesh_.Vertex_Pos[v];
+        if (withTex) fresh.Tex_Coord[w] = mesh_.Tex_Coord[v];
+        if (withColor) fresh.Vertex_Color[w] = mesh_.Vertex_Color[v];
     }
-    std::copy(faces.begin(), faces.end(), mesh_.Face_Index.begin());
-    faces = {};
-    pos = {};
-    tex = {};
-    color = {};
+    newIndex = {};
 
-    Compute_Face_Normals(mesh_);
-    Compute_Vertex_Normals(mesh_, false);
-    ComputeCurvature(mesh_);
-    Compute_Box(mesh_);
+    Compute_Face_Normals(fresh);
+    Compute_Vertex_Normals(fresh, false);
+    ComputeCurvature(fresh);
+    Compute_Box(fresh);
+
+    // Nothing below allocates: the mesh takes the new arrays whole.
+    std::swap(mesh_.Vertex_Count, fresh.Vertex_Count);
+    std::swap(mesh_.Face_Count, fresh.Face_Count);
+    mesh_.Vertex_Pos.swap(fresh.Vertex_Pos);
+    mesh_.Vertex_Normal.swap(fresh.Vertex_Normal);
+    mesh_.Tex_Coord.swap(fresh.Tex_Coord);
+    mesh_.Vertex_Color.swap(fresh.Vertex_Color);
+    mesh_.Vertex_Label.swap(fresh.Vertex_Label);
+    mesh_.Curvature_Max.swap(fresh.Curvature_Max);
+    mesh_.Curvature_Min.swap(fresh.Curvature_Min);
+    std::swap(mesh_.Vertex_Ring, fresh.Vertex_Ring);
+    mesh_.Boundary_Chain.swap(fresh.Boundary_Chain);
+    mesh_.Face_Index.swap(fresh.Face_Index);
+    mesh_.Face_Normal.swap(fresh.Face_Normal);
+    mesh_.Box_Min = fresh.Box_Min;
+    mesh_.Box_Max = fresh.Box_Max;
 }
 
 }  // namespace
@@ -486,11 +498,19 @@ ReduceResult ReduceTriangles(UniOb& mesh, float thresholdDegrees, Progress* prog
     result.ran = true;
     const float t = thresholdDegrees * static_cast<float>(M_PI) / 180.0f;
 
-    Reducer reducer(mesh, t);
-    result.phase1Removed = reducer.Phase1(progress, result.cancelled);
-    if (!result.cancelled) result.phase2Removed = reducer.Phase2();
-    Report_Progress(progress, 0.9, "Rebuilding the mesh");
-    reducer.Rebuild();
+    try {
+        Reducer reducer(mesh, t);
+        result.phase1Removed = reducer.Phase1(progress, result.cancelled);
+        if (!result.cancelled) result.phase2Removed = reducer.Phase2();
+        Report_Progress(progress, 0.9, "Rebuilding the mesh");
+        reducer.Rebuild();
+    } catch (const std::bad_alloc&) {
+        ReduceResult unchanged;
+        unchanged.verticesBefore = result.verticesBefore;
+        unchanged.facesBefore = result.facesBefore;
+        unchanged.outOfMemory = true;
+        return unchanged;
+    }
     Report_Progress(progress, 1.0, "Reduced");
     return result;
 }

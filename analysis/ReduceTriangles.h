@@ -19,6 +19,7 @@ struct ReduceResult {
     unsigned phase1Removed = 0;  // vertices collapsed onto a neighbour
     unsigned phase2Removed = 0;  // valence-3 vertices removed
     bool cancelled = false;      // stopped between candidates; the mesh is still rebuilt and valid
+    bool outOfMemory = false;    // memory ran out: nothing reduced, the mesh is exactly as it was
 };
 
 // thresholdDegrees: the largest angle between the vertex normal and an incident face normal for

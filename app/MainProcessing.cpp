@@ -124,6 +124,7 @@ void TMyGL::ToolButton11Click() {
         return;
     }
     const int t0 = Millisecond_Clock();
+    int unreduced = 0;
     {
         WaitCursor wait;
         CommandProgress progress(*this, QStringLiteral("Triangles reduction"), false);
@@ -131,11 +132,13 @@ void TMyGL::ToolButton11Click() {
         int index = 0;
         for (UniOb* mesh = Main_Objects; mesh; mesh = mesh->next, ++index) {
             Share share(progress, index, count);
-            ReduceTriangles(*mesh, *threshold, &share);
+            if (ReduceTriangles(*mesh, *threshold, &share).outOfMemory) ++unreduced;
         }
     }
     Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
     FormPaint();
+    if (unreduced > 0)
+        Show_Message(QStringLiteral("Not enough memory to reduce %1 mesh(es); they are unchanged").arg(unreduced));
 }
 
 void TMyGL::ToolButton32Click() {

@@ -230,6 +230,11 @@ int Run_Reduce(const ReduceOptions& options) {
     const int t0 = Millisecond_Clock();
     const ReduceResult result = ReduceTriangles(mesh, *threshold);
     const int ms = Millisecond_Clock() - t0;
+    if (result.outOfMemory) {
+        std::fprintf(stderr, "orvex reduce: %s: not enough memory to reduce; nothing written\n",
+                     options.file.c_str());
+        return 1;
+    }
 
     Print_After(mesh, loadVolume);
     if (result.ran)

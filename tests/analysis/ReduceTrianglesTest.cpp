@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <new>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -337,6 +340,104 @@ TEST(ReduceTriangles, VerticesThatAreNotOneFanAreKept) {
         EXPECT_EQ(result.phase1Removed + result.phase2Removed, 0u);
         EXPECT_TRUE(Same_Mesh(mesh, copy));
     }
+}
+
+}  // namespace
+}  // namespace orvex
+
+namespace orvex {
+namespace {
+
+// Every allocation of a reduction can fail: the run then reports it and leaves the mesh exactly as
+// it was, or it succeeds with the result of an undisturbed run.
+std::atomic<long> allocationsLeft{-1};  // below 0: no limit
+
+}  // namespace
+}  // namespace orvex
+
+// The replacements pair malloc with free themselves; the compiler's pairing check cannot see that.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    if (orvex::allocationsLeft.load() >= 0 && orvex::allocationsLeft.fetch_sub(1) == 0)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace orvex {
+namespace {
+
+struct Snapshot {
+    std::vector<Vec3> pos, vertexNormal, faceNormal;
+    std::vector<FaceIndex> faces;
+    std::vector<float> kMax, kMin;
+    std::vector<int> labels;
+    Vec3 boxMin, boxMax;
+    explicit Snapshot(const UniOb& m)
+        : pos(m.Vertex_Pos),
+          vertexNormal(m.Vertex_Normal),
+          faceNormal(m.Face_Normal),
+          faces(m.Face_Index),
+          kMax(m.Curvature_Max),
+          kMin(m.Curvature_Min),
+          labels(m.Vertex_Label),
+          boxMin(m.Box_Min),
+          boxMax(m.Box_Max) {}
+    bool operator==(const Snapshot&) const = default;
+};
+
+TEST(ReduceTriangles, RunningOutOfMemoryAnywhereLeavesTheMeshAsItWas) {
+    UniOb reference;
+    Make_Subdivided_Box(reference, 6, 10.0f, 3);
+    Random_Reset_All();
+    ReduceTriangles(reference, 1.0f);
+    const Snapshot reduced(reference);
+
+    int failures = 0;
+    for (long k = 0; k < 100000; ++k) {
+        UniOb mesh;
+        Make_Subdivided_Box(mesh, 6, 10.0f, 3);
+        const Snapshot before(mesh);
+        Random_Reset_All();
+        allocationsLeft = k;
+        const ReduceResult result = ReduceTriangles(mesh, 1.0f);
+        allocationsLeft = -1;
+        if (!result.outOfMemory) {
+            EXPECT_TRUE(Snapshot(mesh) == reduced);
+            break;
+        }
+        ++failures;
+        ASSERT_TRUE(Snapshot(mesh) == before) << "allocation " << k;
+        EXPECT_EQ(mesh.Vertex_Count, before.pos.size());
+        EXPECT_EQ(mesh.Face_Count, before.faces.size());
+    }
+    EXPECT_GT(failures, 10);  // the run allocates along the way, and each failure point was met
 }
 
 }  // namespace
