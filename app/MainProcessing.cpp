@@ -138,7 +138,8 @@ void TMyGL::ToolButton11Click() {
     Set_Panel_Text(0, Cost_Text(kProcedureCosts, Millisecond_Clock() - t0));
     FormPaint();
     if (unreduced > 0)
-        Show_Message(QStringLiteral("Not enough memory to reduce %1 mesh(es); they are unchanged").arg(unreduced));
+        Show_Message(
+            QStringLiteral("Not enough memory to reduce %1 mesh(es); they are unchanged").arg(unreduced));
 }
 
 void TMyGL::ToolButton32Click() {
