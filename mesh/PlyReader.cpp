@@ -666,6 +666,21 @@ bool PlyBody::Ascii_Element(const Element& element) {
 // read otherwise, a non-finite coordinate, an error) sends the body back to the reading record by
 // record, which says what is wrong, so the mesh is the same whichever reading made it.
 
+// Line ends in [p, end): byte counters the compiler keeps in vector registers, emptied before they
+// can overflow, count several times faster than std::count.
+std::size_t Count_Lines(const char* p, const char* end) {
+    constexpr std::size_t kBlock = 255 * 32;
+    std::size_t total = 0;
+    while (std::size_t(end - p) >= kBlock) {
+        unsigned char hits[32] = {};
+        for (std::size_t i = 0; i < kBlock; i += 32)
+            for (std::size_t j = 0; j < 32; ++j) hits[j] += p[i + j] == '\n';
+        for (unsigned char h : hits) total += h;
+        p += kBlock;
+    }
+    return total + std::size_t(std::count(p, end, '\n'));
+}
+
 bool Line_Blank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
@@ -879,7 +894,7 @@ PlyBody::Lines PlyBody::Read_Lines() {
     LinePiece head;
     LinePiece tail;
     head.begin = head.at = body.data();
-    head.limit = body.data() + cut;
+    head.limit = cut < body.size() ? body.data() + cut : nullptr;
     head.faces = &faces;
     head.main = true;
     tail.begin = tail.at = body.data() + cut;
@@ -908,11 +923,16 @@ PlyBody::Lines PlyBody::Read_Lines() {
     Run_Beside(
         cut < body.size(),
         [&] {
-            split = std::min<std::uint64_t>(total,
-                                            std::uint64_t(std::count(body.data(), body.data() + cut, '\n')));
+            if (cut == body.size()) return;  // one piece
+            split =
+                std::min<std::uint64_t>(total, std::uint64_t(Count_Lines(body.data(), body.data() + cut)));
             if (split < total && !stop.load()) {
-                tailFaces.reserve(
-                    std::size_t(std::min<std::uint64_t>(faceElement->count, (body.size() - cut) / 8)));
+                std::uint64_t tailRecords = 0;  // face records past the cut
+                for (const Run& run : runs)
+                    if (run.element == faceElement)
+                        tailRecords = run.first + run.element->count -
+                                      std::min(run.first + run.element->count, std::max(run.first, split));
+                tailFaces.reserve(std::size_t(std::min<std::uint64_t>(tailRecords, (body.size() - cut) / 8)));
                 tailOk = read(tail, split);
             }
         },
