@@ -116,7 +116,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                     report.Stopped = true;
                     Append(notes, name + ": the object name in " + Chunk_Name(id, at) +
                                       " does not end inside its chunk; reading stopped there");
-                    at = end;
+                    at = size;  // ends the walk
                     break;
                 }
                 parents.push_back(chunkEnd);
@@ -127,7 +127,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                 unsigned n = 0;
                 if (!list_fits(12, n)) {
                     list_too_long("vertex list", n);
-                    at = end;
+                    at = size;  // ends the walk
                     break;
                 }
                 ++report.Vertex_Lists;
@@ -168,7 +168,7 @@ Status Read_3DS(UniOb& mesh, std::span<const unsigned char> bytes, const std::st
                 unsigned m = 0;
                 if (!list_fits(8, m)) {
                     list_too_long("face list", m);
-                    at = end;
+                    at = size;  // ends the walk
                     break;
                 }
                 ++report.Face_Lists;

@@ -275,6 +275,16 @@ TEST(Read3ds, DamagedChunksStopTheWalkWithAMessage) {
         EXPECT_NE(status.message.find(fault.says), std::string::npos) << fault.what << ": " << status.message;
         EXPECT_EQ(mesh.Box_Max.x, 1.0f) << fault.what;  // the first object
     }
+    // The walk ends at the damage: an object after it is not read either.
+    {
+        Bytes early = good;
+        Put16(early, Find_Chunk(early, 0x4120) + 6, 5000);
+        UniOb mesh;
+        Read3dsReport report;
+        Read_3DS(mesh, early, "early.3ds", &report);
+        EXPECT_TRUE(report.Stopped);
+        EXPECT_NE(mesh.Box_Max.x, 2.0f);
+    }
     // A name with no zero byte in its chunk.
     Bytes bytes = good;
     const std::size_t name = Find_Chunk(bytes, 0x4000);
