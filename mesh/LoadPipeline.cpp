@@ -31,21 +31,37 @@ std::unique_ptr<T[]> Table(std::size_t count) {
 
 }  // namespace
 
+bool LoadFaceTerms::Allocate(unsigned faces) {
+    areas = Table<float>(faces);
+    tetra = Table<double>(faces);
+    angles = Table<float>(3 * std::size_t(faces));
+    done = 0;
+    stale.clear();
+    if (areas && tetra && angles) return true;
+    areas.reset();
+    tetra.reset();
+    angles.reset();
+    return false;
+}
+
+void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
+    LoadFaceTerms terms;
+    Run_Load_Pipeline(mesh, progress, terms);
+}
+
 // One sweep over the faces takes every face's normal, area, tetrahedron and corner angles, in
 // blocks shared by both threads; the rings, labels and box come from the faces and positions
 // alone, so the second thread builds them first. Then the sums that must run in face order go one
 // to each thread (vertex normals, volume), and both threads take blocks of vertices, making each
 // vertex normal unit and fitting its curvature. Every value is computed as the routines one by
 // one compute it, so the results are theirs.
-void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
+void Run_Load_Pipeline(UniOb& mesh, Progress* progress, LoadFaceTerms& terms) {
     if (mesh.IsEmpty()) return;
     Report_Progress(progress, 0.0, "Normals");
     const unsigned V = mesh.Vertex_Count, F = mesh.Face_Count;
     if (mesh.Curvature_Max.size() != V || mesh.Curvature_Min.size() != V) mesh.AllocCurvature(V);
-    const auto areas = Table<float>(F);
-    const auto tetra = Table<double>(F);
-    const auto angles = Table<float>(3 * std::size_t(F));
-    if (!areas || !tetra || !angles) {
+    if (!terms.areas || terms.done > F) terms.Allocate(F);
+    if (!terms.areas) {
         // No room for the tables: the routines one by one need none.
         Compute_Face_Normals(mesh);
         Compute_Vertex_Normals(mesh, true);
@@ -54,7 +70,13 @@ void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
         Compute_Box(mesh);
         Compute_Volume(mesh);
     } else {
-        const unsigned faceBlocks = (F + kFaceBlock - 1) / kFaceBlock;
+        float* const areas = terms.areas.get();
+        double* const tetra = terms.tetra.get();
+        float* const angles = terms.angles.get();
+        for (const unsigned f : terms.stale) Face_Terms(mesh, f, f + 1, areas, tetra, angles);
+        // The blocks start after the faces taken ahead.
+        const unsigned first = terms.done;
+        const unsigned faceBlocks = (F - first + kFaceBlock - 1) / kFaceBlock;
         const unsigned vertexBlocks = (V + kVertexBlock - 1) / kVertexBlock;
         std::atomic<unsigned> nextFaceBlock{0}, facesDone{0}, nextVertexBlock{0};
         enum : int { kPending, kDone, kFailed };
@@ -81,8 +103,8 @@ void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
         auto sweepFaces = [&] {
             unsigned mine = 0;
             for (unsigned b; (b = nextFaceBlock.fetch_add(1, std::memory_order_relaxed)) < faceBlocks; ++mine)
-                Face_Terms(mesh, b * kFaceBlock, std::min(F, (b + 1) * kFaceBlock), areas.get(), tetra.get(),
-                           angles.get());
+                Face_Terms(mesh, first + b * kFaceBlock, first + std::min(F - first, (b + 1) * kFaceBlock),
+                           areas, tetra, angles);
             if (mine > 0) {
                 facesDone.fetch_add(mine, std::memory_order_acq_rel);
                 facesDone.notify_all();
@@ -106,12 +128,12 @@ void Run_Load_Pipeline(UniOb& mesh, Progress* progress) {
                 run(rings, [&] { Build_Rings(mesh); });
                 Compute_Box(mesh);
                 sweepFaces();
-                Volume_From_Terms(mesh, tetra.get(), areas.get());
+                Volume_From_Terms(mesh, tetra, areas);
                 if (await(sums)) fitVertices(nullptr);
             },
             [&] {
                 sweepFaces();
-                run(sums, [&] { Sum_Vertex_Normals(mesh, angles.get()); });
+                run(sums, [&] { Sum_Vertex_Normals(mesh, angles); });
                 // Without a second thread (or before it started) the rings come after this: the
                 // vertices are then all left to the other part.
                 if (sideRunning.load(std::memory_order_acquire) && await(rings)) fitVertices(progress);

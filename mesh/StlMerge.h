@@ -111,6 +111,9 @@ public:
     int Index(int inserted) const {
         return threaded_ ? int(vertexOf_[std::size_t(inserted)] & kIndexBits) : inserted;
     }
+    // Whether the point of what Insert gave merged into a vertex another point made (whose position
+    // is not its own).
+    bool Merged(int inserted) const { return threaded_ && (vertexOf_[std::size_t(inserted)] & kMerged) != 0; }
     // Whether Index() is not the identity (some distinct point merged into an earlier vertex).
     bool Renumbered() const { return threaded_ && vertexCount_ != pointCount_; }
 

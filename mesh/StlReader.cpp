@@ -2,10 +2,17 @@
 
 #include "mesh/StlReader.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "geometry/Clock.h"
@@ -15,6 +22,7 @@
 #include "mesh/LoadPipeline.h"
 #include "mesh/StlAscii.h"
 #include "mesh/StlFormat.h"
+#include "mesh/Topology.h"
 
 namespace orvex {
 
@@ -133,10 +141,74 @@ float Estimate_Spacing(std::size_t count, FacetAt facetAt) {
     return *middle;
 }
 
-// Merges the corners of `count` facets into the mesh. False when cancelled.
+// Beside a large read that goes on to the load pipeline, a thread of the lowest priority takes each
+// facet's normal, area, tetrahedron and corner angles from its corners as read, while the merge
+// leaves a core idle. The pipeline takes over the faces done; those with a corner merged into
+// another point's vertex it takes again from the merged positions.
+template <class FacetAt>
+class TermsAhead {
+public:
+    static constexpr unsigned kBlock = 4096;
+
+    TermsAhead(LoadFaceTerms& terms, std::size_t count, const FacetAt& facetAt)
+        : terms_(terms), count_(unsigned(count)), facetAt_(facetAt) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~TermsAhead() { Stop(); }
+    TermsAhead(const TermsAhead&) = delete;
+    TermsAhead& operator=(const TermsAhead&) = delete;
+
+    bool Running() const { return thread_.joinable(); }
+    // Ends the work after the block at hand: faces [0, terms.done) are done, their normals in
+    // Normals().
+    void Stop() {
+        if (!thread_.joinable()) return;
+        stop_.store(true, std::memory_order_relaxed);
+        thread_.join();
+        terms_.done = done_;
+    }
+    std::vector<Vec3>& Normals() { return normals_; }
+
+private:
+    void Run() {
+#if defined(__linux__)
+        // Only what the merge leaves idle: the merge itself must not wait for this.
+        const sched_param idle{};
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+#endif
+        try {
+            normals_.resize(count_);
+        } catch (...) {
+            return;
+        }
+        for (unsigned begin = 0; begin < count_ && !stop_.load(std::memory_order_relaxed); begin += kBlock) {
+            const unsigned end = std::min(count_, begin + kBlock);
+            for (unsigned k = begin; k < end; ++k) {
+                const StlFacet facet = facetAt_(k);
+                Corner_Terms(facet.corner[0], facet.corner[1], facet.corner[2], normals_[k], terms_.areas[k],
+                             terms_.tetra[k], &terms_.angles[3 * std::size_t(k)]);
+            }
+            done_ = end;
+        }
+    }
+
+    LoadFaceTerms& terms_;
+    const unsigned count_;
+    const FacetAt& facetAt_;
+    std::vector<Vec3> normals_;
+    unsigned done_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Merges the corners of `count` facets into the mesh. False when cancelled. With `terms`, the
+// pipeline follows: its per-face work may start beside the merge.
 template <class FacetAt>
 bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlReadOptions& options,
-                  StlReadReport& report) {
+                  StlReadReport& report, LoadFaceTerms* terms) {
     const float tolerance = Coincidence_Tolerance >= 0.0f ? Coincidence_Tolerance : 0.0f;
     // Large files share the merging with a second thread; the face indices are then the corners'
     // distinct points until the end.
@@ -146,7 +218,11 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     std::vector<FaceIndex> faces;
     std::vector<Vec3> normals;
     faces.reserve(count);
-    normals.reserve(count);
+    std::optional<TermsAhead<FacetAt>> ahead;
+    if (terms && threaded && terms->Allocate(unsigned(count))) ahead.emplace(*terms, count, facetAt);
+    // The file's normals are replaced by the pipeline's; they are kept only for a read without it.
+    const bool keepNormals = !(ahead && ahead->Running());
+    if (keepNormals) normals.reserve(count);
     for (std::size_t k = 0; k < count; ++k) {
         // Table slots are random accesses; asking for them a few facets early hides most misses.
         if (k + kPrefetchAhead < count) {
@@ -163,7 +239,7 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
         } else {
             faces.push_back({merger.Insert(facet.corner[0]), merger.Insert(facet.corner[1]),
                              merger.Insert(facet.corner[2])});
-            normals.push_back(facet.normal);
+            if (keepNormals) normals.push_back(facet.normal);
         }
         if ((k + 1) % kProgressStep == 0) {
             Report_Progress(options.progress, double(k + 1) / double(count), "Reading STL");
@@ -172,10 +248,29 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     }
     merger.Finish();
     report.merge = merger.Stats();
+    if (ahead) {
+        ahead->Stop();
+        // Face k is facet k only when every facet was kept.
+        if (!keepNormals) {
+            if (faces.size() == count && ahead->Normals().size() == count)
+                normals = std::move(ahead->Normals());
+            else
+                terms->done = 0;
+        }
+    }
     if (faces.empty()) return true;
-    if (merger.Renumbered())
-        for (FaceIndex& face : faces)
-            for (int& corner : face) corner = merger.Index(corner);
+    if (merger.Renumbered()) {
+        const unsigned done = terms ? terms->done : 0;
+        for (unsigned f = 0; f < faces.size(); ++f) {
+            bool stale = false;
+            for (int& corner : faces[f]) {
+                stale = stale || merger.Merged(corner);
+                corner = merger.Index(corner);
+            }
+            if (stale && f < done) terms->stale.push_back(f);
+        }
+    }
+    normals.resize(faces.size());
 
     // The faces reach the mesh only complete, so a cancelled read leaves it empty.
     mesh.FreeFaces();
@@ -196,7 +291,7 @@ std::string Join(const std::vector<std::string>& parts) {
 }
 
 Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
-                  const StlReadOptions& options, StlReadReport& report, int startTime) {
+                  const StlReadOptions& options, StlReadReport& report, int startTime, LoadFaceTerms* terms) {
     std::vector<std::string> problems;
     auto fail = [&](StlFault fault, const std::string& what) {
         report.fault = fault;
@@ -217,7 +312,7 @@ Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::
         report.facetsDeclared = report.facetsRead = facets.size();
         if (facets.empty() && parsed) return fail(StlFault::NoFacets, "the file holds no facets");
         merged = Merge_Facets(
-            mesh, facets.size(), [&](std::size_t k) { return facets[k]; }, options, report);
+            mesh, facets.size(), [&](std::size_t k) { return facets[k]; }, options, report, terms);
     } else {
         if (bytes.size() < kStlPreambleBytes)
             return fail(StlFault::NoFacets, "too short for an STL file (" + std::to_string(bytes.size()) +
@@ -250,7 +345,7 @@ Status Read_Bytes(UniOb& mesh, std::span<const unsigned char> bytes, const std::
                 Stl_Read_Record(records + k * kStlRecordBytes, facet);
                 return facet;
             },
-            options, report);
+            options, report, terms);
     }
     if (!merged) {
         mesh.FreeFaces();
@@ -281,16 +376,18 @@ Status Read_STL(UniOb& mesh, const std::string& path, const StlReadOptions& opti
     StlReadReport& report = options.report ? *options.report : local;
     report = {};
     Status status;
+    LoadFaceTerms terms;
     {
         FileBytes file;
         if (Status opened = file.Open(path); !opened) {
             report.fault = StlFault::Unreadable;
             return opened;
         }
-        status = Read_Bytes(mesh, file.Bytes(), path, options, report, start);
+        status = Read_Bytes(mesh, file.Bytes(), path, options, report, start,
+                            options.runPipeline ? &terms : nullptr);
     }
     // The file is released before the pipeline allocates its own arrays.
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
+    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress, terms);
     return status;
 }
 
@@ -303,8 +400,10 @@ Status Read_STL_Memory(UniOb& mesh, std::span<const unsigned char> bytes, const 
     StlReadReport local;
     StlReadReport& report = options.report ? *options.report : local;
     report = {};
-    Status status = Read_Bytes(mesh, bytes, name, options, report, Millisecond_Clock());
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress);
+    LoadFaceTerms terms;
+    Status status = Read_Bytes(mesh, bytes, name, options, report, Millisecond_Clock(),
+                               options.runPipeline ? &terms : nullptr);
+    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress, terms);
     return status;
 }
 

@@ -62,16 +62,21 @@ double Signed_Tetra(const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) 
 
 }  // namespace
 
+void Corner_Terms(const Vec3& A, const Vec3& B, const Vec3& C, Vec3& normal, float& area, double& tetra,
+                  float* angles) {
+    area = Facet_Normal_Area(normal, A, B, C);
+    tetra = Signed_Tetra(A, B, C, normal);
+    Triangle_Angles(A, B, C, angles);
+}
+
 void Face_Terms(UniOb& mesh, unsigned begin, unsigned end, float* areas, double* tetra, float* angles) {
     const Vec3* pos = mesh.Vertex_Pos.data();
     const FaceIndex* face = mesh.Face_Index.data();
     Vec3* normal = mesh.Face_Normal.data();
     for (unsigned f = begin; f < end; ++f) {
         const FaceIndex& t = face[f];
-        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
-        areas[f] = Facet_Normal_Area(normal[f], A, B, C);
-        tetra[f] = Signed_Tetra(A, B, C, normal[f]);
-        Triangle_Angles(A, B, C, &angles[3 * std::size_t(f)]);
+        Corner_Terms(pos[t[0]], pos[t[1]], pos[t[2]], normal[f], areas[f], tetra[f],
+                     &angles[3 * std::size_t(f)]);
     }
 }
 

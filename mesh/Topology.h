@@ -27,6 +27,9 @@ void Normalize_Vertex_Normals(UniOb& mesh, unsigned begin, unsigned end);
 // and into the tables (indexed by face) the area and signed tetrahedron Compute_Volume takes and
 // the three corner angles Triangle_Angles gives. Ranges may run side by side.
 void Face_Terms(UniOb& mesh, unsigned begin, unsigned end, float* areas, double* tetra, float* angles);
+// The same for one face given by its corners.
+void Corner_Terms(const Vec3& A, const Vec3& B, const Vec3& C, Vec3& normal, float& area, double& tetra,
+                  float* angles);
 
 // Rebuilds Vertex_Ring (per vertex one entry per incident face: the corner after it, most recent
 // face first) and Vertex_Label: -2 for a vertex that starts a directed edge with no opposite

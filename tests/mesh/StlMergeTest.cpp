@@ -353,5 +353,40 @@ TEST(LoadPipeline, TwoThreadsGiveTheRoutinesResultsOneByOne) {
     }
 }
 
+// A read that goes on to the pipeline may take the faces' terms beside the merge from the corners as
+// read: faces with a corner merged elsewhere, and every face after a facet left out, must still get
+// the terms of the merged mesh.
+TEST(LoadPipeline, ReadingWithThePipelineGivesTheSameMeshAsReadingThenRunningIt) {
+    std::vector<unsigned char> bytes =
+        Make_Sphere_Stl(Sphere_For_Triangles(140000, FacetOrder::Shuffled, 1.0));
+    for (const bool withNaN : {false, true}) {
+        SCOPED_TRACE(withNaN);
+        if (withNaN) {
+            const float nan = std::numeric_limits<float>::quiet_NaN();
+            std::memcpy(&bytes[84 + 50 * 7 + 12], &nan, sizeof nan);  // facet 7, first corner's x
+        }
+        StlReadOptions readOnly;
+        readOnly.runPipeline = false;
+        UniOb whole, stepwise;
+        StlReadReport report;
+        StlReadOptions withReport;
+        withReport.report = &report;
+        ASSERT_EQ(bool(Read_STL_Memory(whole, bytes, "sphere", withReport)), !withNaN);
+        EXPECT_GT(report.merge.nearQueries, 0u);
+        EXPECT_EQ(report.facetsNonFinite, withNaN ? 1u : 0u);
+        Read_STL_Memory(stepwise, bytes, "sphere", readOnly);
+        Run_Load_Pipeline(stepwise);
+        ASSERT_EQ(whole.Face_Count, stepwise.Face_Count);
+        Expect_Same_Bits(whole.Face_Index, stepwise.Face_Index, "faces");
+        Expect_Same_Bits(whole.Face_Normal, stepwise.Face_Normal, "face normals");
+        Expect_Same_Bits(whole.Vertex_Normal, stepwise.Vertex_Normal, "vertex normals");
+        Expect_Same_Bits(whole.Curvature_Max, stepwise.Curvature_Max, "curvature max");
+        Expect_Same_Bits(whole.Curvature_Min, stepwise.Curvature_Min, "curvature min");
+        EXPECT_EQ(whole.Volume, stepwise.Volume);
+        EXPECT_EQ(whole.Area, stepwise.Area);
+        EXPECT_EQ(std::memcmp(&whole.Volume_Centroid, &stepwise.Volume_Centroid, sizeof(Vec3)), 0);
+    }
+}
+
 }  // namespace
 }  // namespace orvex
