@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -23,6 +24,8 @@ namespace {
 struct Weighted {
     float x, y, z, a;
 };
+typedef float Lanes __attribute__((vector_size(16)));
+static_assert(sizeof(Lanes) == sizeof(Weighted));
 
 // Half the cross product's length, in double from the float corners. Triangle_Area also calls
 // needle and sliver faces zero by their angles, which costs three edge lengths a face; as a
@@ -104,11 +107,14 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
             const float b = 1.0f - a;
             // b = 0 gives the vertex back; skipping it keeps the position bit for bit.
             if (b == 0.0f) continue;
-            float sx = 0.0f, sy = 0.0f, sz = 0.0f, w = 0.0f;
+            // The four sums side by side in one vector, each added in ring order as four scalars.
+            Lanes sum = {0.0f, 0.0f, 0.0f, 0.0f};
             for (std::uint32_t k = start[v]; k < start[v + 1]; ++k) {
-                const Weighted& r = rec[entry[k]];
-                sx += r.x, sy += r.y, sz += r.z, w += r.a;
+                Lanes r;
+                std::memcpy(&r, &rec[entry[k]], sizeof r);
+                sum += r;
             }
+            const float sx = sum[0], sy = sum[1], sz = sum[2], w = sum[3];
             const Weighted& self = rec[v];
             const float denom = a * self.a + b * w;
             if (denom == 0.0f || !std::isfinite(denom)) continue;
