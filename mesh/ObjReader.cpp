@@ -231,47 +231,97 @@ inline const char* Skip_Blanks(const char* p) {
     return p;
 }
 
+// The first blank or line end at or after p. `safe` is the last place 16 bytes can be read from.
+inline const char* Field_Stop(const char* p, const char* safe) {
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), newline = _mm_set1_epi8('\n'),
+                  ret = _mm_set1_epi8('\r');
+    for (; p <= safe; p += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits =
+            _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, space), _mm_cmpeq_epi8(b, tab)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(b, newline), _mm_cmpeq_epi8(b, ret))));
+        if (hits) return p + __builtin_ctz(unsigned(hits));
+    }
+#endif
+    while (!Field_End(*p)) ++p;
+    return p;
+}
+
 // tinyobjloader's parseReal: the field up to the next blank through its tryParseDouble, `fallback`
 // when that fails.
-inline float Real_Field(const char*& p, double fallback) {
+inline float Real_Field(const char*& p, const char* safe, double fallback) {
     p = Skip_Blanks(p);
-    const char* q = p;
-    while (!Field_End(*q)) ++q;
+    const char* q = Field_Stop(p, safe);
     double value = fallback;
     tinyobj::tryParseDouble(p, q, &value);
     p = q;
     return float(value);
 }
 
+// The decimal digits at p and their value (only the first 19 count). Eight bytes at a time when
+// they can be read (`safe` as above).
+inline const char* Digits(const char* p, const char* safe, std::uint64_t& value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (p <= safe) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        // A byte is a digit when its high nibble is 3 before and after adding 6.
+        const std::uint64_t nibbles =
+            (w & 0xF0F0F0F0F0F0F0F0ull) | (((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4);
+        const std::uint64_t other = nibbles ^ 0x3333333333333333ull;
+        if (other) {
+            const unsigned count = unsigned(__builtin_ctzll(other)) / 8;
+            if (count == 0) {
+                value = 0;
+                return p;
+            }
+            // The digits to the top bytes, then pairs, fours and eights combined.
+            std::uint64_t d = (w - 0x3030303030303030ull) << (8 * (8 - count));
+            d = ((d * 2561) >> 8) & 0x00FF00FF00FF00FFull;
+            d = ((d * 6553601) >> 16) & 0x0000FFFF0000FFFFull;
+            value = (d * 42949672960001ull) >> 32;
+            return p + count;
+        }
+    }
+#else
+    (void)safe;
+#endif
+    std::uint64_t n = 0;
+    for (int k = 0; unsigned(*p - '0') < 10u; ++p, ++k)
+        if (k < 19) n = n * 10 + unsigned(*p - '0');
+    value = n;
+    return p;
+}
+
 // atoi on a plain integer field (a sign, up to ten digits, then a '/', a blank or the line end);
 // null for anything else, whose line then goes to tinyobjloader whole.
-inline const char* Int_Field(const char* p, int& value) {
+inline const char* Int_Field(const char* p, const char* safe, int& value) {
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    const char* digits = p;
-    std::uint64_t n = 0;
-    while (unsigned(*p - '0') < 10u) n = n * 10 + unsigned(*p++ - '0');
-    if (p == digits || p - digits > 10 || (*p != '/' && !Field_End(*p))) return nullptr;
+    std::uint64_t n;
+    const char* q = Digits(p, safe, n);
+    if (q == p || q - p > 10 || (*q != '/' && !Field_End(*q))) return nullptr;
     if (n > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return nullptr;
     value = negative ? int(-std::int64_t(n)) : int(n);
-    return p;
+    return q;
 }
 
 // tinyobjloader's face line (after "f" and its blank) when every corner is v, v/vt, v//vn or
 // v/vt/vn of plain integers; false for any other form.
-bool Face_Fields(const char* p, std::vector<int>& corners, std::size_t& count) {
+bool Face_Fields(const char* p, const char* safe, std::vector<int>& corners, std::size_t& count) {
     count = 0;
     p = Skip_Blanks(p);
     while (!Field_End(*p)) {
         int v = 0, vt = 0, vn = 0;
-        if (!(p = Int_Field(p, v))) return false;
+        if (!(p = Int_Field(p, safe, v))) return false;
         if (*p == '/') {
             ++p;
             if (*p == '/') {
-                if (!(p = Int_Field(p + 1, vn))) return false;
+                if (!(p = Int_Field(p + 1, safe, vn))) return false;
             } else {
-                if (!(p = Int_Field(p, vt))) return false;
-                if (*p == '/' && !(p = Int_Field(p + 1, vn))) return false;
+                if (!(p = Int_Field(p, safe, vt))) return false;
+                if (*p == '/' && !(p = Int_Field(p + 1, safe, vn))) return false;
             }
             if (!Field_End(*p)) return false;  // "1/2/3/4" is not plain
         }
@@ -288,8 +338,10 @@ bool Face_Fields(const char* p, std::vector<int>& corners, std::size_t& count) {
 // Parses the lines in [begin, end) into the piece. Lines the fast path does not take are gathered
 // into runs for tinyobjloader; lines that add no record (comments, groups, objects, materials)
 // ride along with a run or are passed over.
-void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, std::atomic<bool>& stop,
-                 Progress* progress) {
+void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, const char* dataEnd,
+                 std::atomic<bool>& stop, Progress* progress) {
+    // The last place 16 bytes of the data can be read from.
+    const char* const safe = dataEnd - begin >= 16 ? dataEnd - 16 : begin - 1;
     enum class Kind { None, Fast, Slow };
     std::vector<int> corners;
     const char* runBegin = nullptr;
@@ -324,16 +376,16 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, std::atomi
             if (t[0] == 'v' && Blank(c1)) {
                 flush();
                 const char* q = t + 2;
-                const float x = Real_Field(q, 0.0);
-                const float y = Real_Field(q, 0.0);
-                const float z = Real_Field(q, 0.0);
+                const float x = Real_Field(q, safe, 0.0);
+                const float y = Real_Field(q, safe, 0.0);
+                const float z = Real_Field(q, safe, 0.0);
                 piece.Vertex(x, y, z);
                 kind = Kind::Fast;
             } else if (t[0] == 'v' && c1 == 't' && Blank(c2)) {
                 flush();
                 const char* q = t + 3;
-                const float u = Real_Field(q, 0.0);
-                const float v = Real_Field(q, 0.0);
+                const float u = Real_Field(q, safe, 0.0);
+                const float v = Real_Field(q, safe, 0.0);
                 piece.TexCoordLine(u, v);
                 kind = Kind::Fast;
             } else if (t[0] == 'v' && c1 == 'n' && Blank(c2)) {
@@ -342,7 +394,7 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, std::atomi
                 kind = Kind::Fast;
             } else if (t[0] == 'f' && Blank(c1)) {
                 std::size_t count = 0;
-                kind = Face_Fields(t + 2, corners, count) ? Kind::Fast : Kind::Slow;
+                kind = Face_Fields(t + 2, safe, corners, count) ? Kind::Fast : Kind::Slow;
                 if (kind == Kind::Fast) {
                     flush();
                     // "f" alone names no face.
@@ -367,11 +419,8 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, std::atomi
 // An OBJ index (1-based, or negative from the end of the list so far) as a 0-based one; -1 when it
 // names nothing.
 inline long long Resolve(int index, std::uint64_t count) {
-    if (index > 0) return std::uint64_t(index) <= count ? index - 1 : -1;
-    if (index < 0)
-        return std::uint64_t(-static_cast<long long>(index)) <= count ? static_cast<long long>(count) + index
-                                                                      : -1;
-    return -1;
+    const long long r = index > 0 ? static_cast<long long>(index) - 1 : static_cast<long long>(count) + index;
+    return std::uint64_t(r) < count ? r : -1;  // 0 lands on count
 }
 
 // The file's lists, and the texture coordinates taken by the vertices in file order.
@@ -382,6 +431,7 @@ struct Lists {
     std::vector<TexCoord> texCoords;  // per vertex, once a corner names one
     std::vector<unsigned char> texSet;
     std::uint64_t texConflicts = 0;
+    std::uint64_t nonFinite = 0;
 };
 
 // The faces of one piece, whose lists follow `base` (v, vt, vn) entries of the file, as fans into
@@ -393,6 +443,7 @@ bool Join_Faces(ObjPiece& piece, Lists& lists, std::array<std::uint64_t, 3> base
     std::uint64_t vCount = 0, vtCount = 0, vnCount = 0;
     FaceIndex* const first = out;
     if (piece.plain) {
+        const bool anyBad = lists.nonFinite > 0;
         for (std::uint64_t face = 0; face < piece.faces; ++face) {
             if (((face + 1) & (kCancelEvery - 1)) == 0 &&
                 (progress ? Cancel_Requested(progress) : stop.load(std::memory_order_relaxed)))
@@ -401,8 +452,8 @@ bool Join_Faces(ObjPiece& piece, Lists& lists, std::array<std::uint64_t, 3> base
                 vCount = std::min<std::uint64_t>(base[0] + piece.marks[mark++].v, lists.positions.size());
             const FaceIndex& t = piece.triangles[face];
             const long long a = Resolve(t[0], vCount), b = Resolve(t[1], vCount), c = Resolve(t[2], vCount);
-            if (a < 0 || b < 0 || c < 0 || lists.bad[std::size_t(a)] || lists.bad[std::size_t(b)] ||
-                lists.bad[std::size_t(c)]) {
+            if ((a | b | c) < 0 || (anyBad && (lists.bad[std::size_t(a)] | lists.bad[std::size_t(b)] |
+                                               lists.bad[std::size_t(c)]))) {
                 ++piece.dropped;
                 continue;
             }
@@ -512,7 +563,8 @@ Status Read_Pieces(UniOb& mesh, std::span<const unsigned char> bytes, const std:
     };
     Run_Pieces(pieces.size(), threads, stop, [&](std::size_t i, bool main) {
         const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : bytes.size();
-        Parse_Piece(pieces[i], data + starts[i], data + end, stop, main ? options.progress : nullptr);
+        Parse_Piece(pieces[i], data + starts[i], data + end, data + bytes.size(), stop,
+                    main ? options.progress : nullptr);
     });
     std::uint64_t lines = 0;
     for (const ObjPiece& piece : pieces) lines += piece.lines;
@@ -557,7 +609,8 @@ Status Read_Pieces(UniOb& mesh, std::span<const unsigned char> bytes, const std:
         piece.bad = {};
         piece.vt = {};
     }
-    const std::uint64_t nonFinite = std::uint64_t(std::count(lists.bad.begin(), lists.bad.end(), 1));
+    const std::uint64_t nonFinite = lists.nonFinite =
+        std::uint64_t(std::count(lists.bad.begin(), lists.bad.end(), 1));
 
     // The faces: side by side, or in file order when texture coordinates are taken (the first a
     // vertex meets wins).
