@@ -27,6 +27,8 @@ using namespace mesh_file_detail;
 // Face indices are ints, so a file's vertices must be numbered by them.
 constexpr std::uint64_t kMaxVertices = std::uint64_t(std::numeric_limits<int>::max()) - 3;
 constexpr std::uint64_t kProgressStep = 1u << 18;
+// An ASCII body is cut into this many pieces (of 1 MiB at least), taken in turn by two threads.
+constexpr unsigned kLinePieces = 8;
 
 enum class Type { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
 enum class Encoding { Ascii, Little, Big };
@@ -660,9 +662,9 @@ bool PlyBody::Ascii_Element(const Element& element) {
 }
 
 // ---- Bodies written one record a line ----
-// Nearly every ASCII body has one record a line in plain numbers. Such a body is read in two
-// pieces side by side, cut at a line end: the second piece knows its first record by the lines
-// before it. Anything else (a record across lines, a blank line, a number the quick routes might
+// Nearly every ASCII body has one record a line in plain numbers. Such a body is cut at line ends
+// into pieces that two threads take in turn: a piece knows its first record by the lines before
+// it. Anything else (a record across lines, a blank line, a number the quick routes might
 // read otherwise, a non-finite coordinate, an error) sends the body back to the reading record by
 // record, which says what is wrong, so the mesh is the same whichever reading made it.
 
@@ -736,14 +738,14 @@ struct PlyBody::LinePiece {
     const char* begin = nullptr;  // of the piece
     const char* at = nullptr;     // where the next record starts
     const char* end = nullptr;    // of the data
-    const char* limit = nullptr;  // the first piece stops at the line the second starts with
+    const char* limit = nullptr;  // the line the next piece starts with: this one stops there
     std::vector<FaceIndex>* faces = nullptr;
-    std::uint64_t next = 0;  // the record after the last one read
+    std::uint64_t next = ~std::uint64_t(0);  // the record after the last one read
     std::uint64_t facesRead = 0;
     std::uint64_t facesDropped = 0;
-    bool main = false;  // the piece that reports progress and looks for a cancel
+    bool main = false;  // read by the caller's thread, which reports progress and looks for a cancel
     std::atomic<bool>* stop = nullptr;
-    std::atomic<std::size_t>* tailBytes = nullptr;  // read by the second piece, for the progress
+    std::atomic<std::size_t>* doneBytes = nullptr;  // of the pieces read to their end, for the progress
     std::vector<double> values;
     std::vector<std::int64_t> indices;
 };
@@ -757,22 +759,19 @@ struct PlyBody::LinePiece {
     return true;
 }
 
-// Every so many records: the first piece reports progress and looks for a cancel, the second
-// tells its progress and looks whether to stop.
+// Every so many records: the caller's thread reports progress and looks for a cancel, the other
+// looks whether to stop.
 bool PlyBody::Line_Tick(LinePiece& piece, const char* p) {
-    if (piece.main) {
-        if (Cancel_Requested(options_.progress)) {
-            problem = "reading cancelled";
-            piece.stop->store(true);
-            return false;
-        }
-        const double read = double(header_.bodyOffset) + double(p - piece.begin) +
-                            double(piece.tailBytes->load(std::memory_order_relaxed));
-        Report_Progress(options_.progress, read / double(bytes_.size()), "Reading PLY");
-        return true;
+    if (!piece.main) return !piece.stop->load(std::memory_order_relaxed);
+    if (Cancel_Requested(options_.progress)) {
+        problem = "reading cancelled";
+        piece.stop->store(true);
+        return false;
     }
-    piece.tailBytes->store(std::size_t(p - piece.begin), std::memory_order_relaxed);
-    return !piece.stop->load(std::memory_order_relaxed);
+    const double read = double(header_.bodyOffset) + double(p - piece.begin) +
+                        double(piece.doneBytes->load(std::memory_order_relaxed));
+    Report_Progress(options_.progress, std::min(1.0, read / double(bytes_.size())), "Reading PLY");
+    return true;
 }
 
 void PlyBody::Line_Polygon(LinePiece& piece, const std::int64_t* indices, std::size_t n, bool usable) {
@@ -883,70 +882,88 @@ PlyBody::Lines PlyBody::Read_Lines() {
 
     const char* const data = reinterpret_cast<const char*>(bytes_.data());
     const std::string_view body(data + header_.bodyOffset, bodyBytes);
-    const std::vector<std::size_t> starts = Line_Chunk_Starts(body, 2);
-    const std::size_t cut = starts.size() > 1 ? starts[1] : body.size();
-    const char* const bodyEnd = body.data() + body.size();
-    // Room for triangles as the shortest face line ("3 0 1 2") gives them; more comes as needed.
-    faces.reserve(std::size_t(std::min<std::uint64_t>(faceElement->count, bodyBytes / 8)));
-    std::vector<FaceIndex> tailFaces;
-    std::atomic<bool> stop{false};
-    std::atomic<std::size_t> tailBytes{0};
-    LinePiece head;
-    LinePiece tail;
-    head.begin = head.at = body.data();
-    head.limit = cut < body.size() ? body.data() + cut : nullptr;
-    head.faces = &faces;
-    head.main = true;
-    tail.begin = tail.at = body.data() + cut;
-    tail.faces = &tailFaces;
-    for (LinePiece* piece : {&head, &tail}) {
-        piece->end = bodyEnd;
-        piece->stop = &stop;
-        piece->tailBytes = &tailBytes;
+    const std::vector<std::size_t> starts = Line_Chunk_Starts(body, kLinePieces);
+    const std::size_t count = starts.size();
+    // A piece's first record is the number of lines before it, when every line is one record.
+    std::vector<std::uint64_t> lines(count, 0);
+    std::atomic<std::size_t> nextPiece{0};
+    auto countLines = [&] {
+        for (std::size_t i; (i = nextPiece.fetch_add(1)) + 1 < count;)
+            lines[i + 1] = Count_Lines(body.data() + starts[i], body.data() + starts[i + 1]);
+    };
+    Run_Beside(count > 1, countLines, countLines);
+    std::vector<std::uint64_t> first(count + 1, total);
+    for (std::size_t i = 0; i < count; ++i) {
+        lines[i] += i > 0 ? lines[i - 1] : 0;
+        first[i] = std::min(total, lines[i]);
     }
-    // Records from `first` to the last of the body, or to the piece's limit.
-    auto read = [&](LinePiece& piece, std::uint64_t first) {
-        piece.next = first;
+
+    // Room for triangles as the shortest face line ("3 0 1 2") gives them; more comes as needed.
+    // The first piece's go straight to the mesh's faces, the others' are joined after them.
+    faces.reserve(std::size_t(std::min<std::uint64_t>(faceElement->count, bodyBytes / 8)));
+    std::vector<std::vector<FaceIndex>> pieceFaces(count);
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> doneBytes{0};
+    std::vector<LinePiece> pieces(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        LinePiece& piece = pieces[i];
+        piece.begin = piece.at = body.data() + starts[i];
+        piece.end = body.data() + body.size();
+        piece.limit = i + 1 < count ? body.data() + starts[i + 1] : nullptr;
+        piece.faces = i == 0 ? &faces : &pieceFaces[i];
+        piece.stop = &stop;
+        piece.doneBytes = &doneBytes;
+    }
+    // Records from the piece's first to the last of the body, or to the piece's limit.
+    auto read = [&](std::size_t i, bool main) {
+        LinePiece& piece = pieces[i];
+        piece.main = main;
+        piece.next = first[i];
+        if (i > 0) {
+            std::uint64_t records = 0;  // face records in the piece
+            for (const Run& run : runs)
+                if (run.element == faceElement) {
+                    const std::uint64_t end = run.first + run.element->count;
+                    records = std::min(end, std::max(run.first, first[i + 1])) -
+                              std::min(end, std::max(run.first, first[i]));
+                }
+            const auto bytes = std::uint64_t((piece.limit ? piece.limit : piece.end) - piece.begin);
+            piece.faces->reserve(std::size_t(std::min<std::uint64_t>(records, bytes / 8 + 1)));
+        }
         for (const Run& run : runs) {
             if (piece.next >= run.first + run.element->count) continue;
             if (piece.at == piece.limit) break;
             if (!Line_Records(piece, *run.element, run.first, piece.next - run.first, run.element->count)) {
+                piece.next = ~std::uint64_t(0);
                 stop.store(true);
-                return false;
+                return;
             }
         }
-        return true;
+        doneBytes.fetch_add(std::size_t((piece.limit ? piece.limit : piece.end) - piece.begin));
     };
-    std::uint64_t split = total;  // the first record of the second piece
-    bool headOk = false;
-    bool tailOk = true;
+    nextPiece.store(0);
+    auto readPieces = [&](bool main) {
+        for (std::size_t i; !stop.load() && (i = nextPiece.fetch_add(1)) < count;) read(i, main);
+    };
     Run_Beside(
-        cut < body.size(),
-        [&] {
-            if (cut == body.size()) return;  // one piece
-            split =
-                std::min<std::uint64_t>(total, std::uint64_t(Count_Lines(body.data(), body.data() + cut)));
-            if (split < total && !stop.load()) {
-                std::uint64_t tailRecords = 0;  // face records past the cut
-                for (const Run& run : runs)
-                    if (run.element == faceElement)
-                        tailRecords = run.first + run.element->count -
-                                      std::min(run.first + run.element->count, std::max(run.first, split));
-                tailFaces.reserve(std::size_t(std::min<std::uint64_t>(tailRecords, (body.size() - cut) / 8)));
-                tailOk = read(tail, split);
-            }
-        },
-        [&] { headOk = read(head, 0); });
+        count > 1, [&] { readPieces(false); }, [&] { readPieces(true); });
     if (problem == "reading cancelled") return Lines::Cancelled;
-    // The first piece ends where the second begins: every line before the cut was one record.
-    if (!headOk || !tailOk || head.next != split || (split < total && head.at != tail.begin))
-        return Lines::Other;
-    faces.insert(faces.end(), tailFaces.begin(), tailFaces.end());
-    report_.facesRead += head.facesRead + tail.facesRead;
-    report_.facesDropped += head.facesDropped + tail.facesDropped;
+    // Each piece ends where the next begins: every line before it was one record.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pieces[i].next != first[i + 1]) return Lines::Other;
+        if (first[i + 1] < total && pieces[i].at != pieces[i].limit) return Lines::Other;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            faces.insert(faces.end(), pieceFaces[i].begin(), pieceFaces[i].end());
+            pieceFaces[i] = {};
+        }
+        report_.facesRead += pieces[i].facesRead;
+        report_.facesDropped += pieces[i].facesDropped;
+        if (first[i] < total) pos_ = std::size_t(pieces[i].at - data);
+    }
     verticesRead = vertexElement->count;
     verticesDone = true;
-    pos_ = std::size_t((split < total ? tail.at : head.at) - data);
     return Lines::Done;
 }
 
