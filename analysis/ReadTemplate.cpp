@@ -47,7 +47,10 @@ bool Is_Size_Word(std::string_view word) {
 
 std::string Quoted(std::string_view word) {
     constexpr std::size_t kShown = 40;
-    return "\"" + std::string(word.substr(0, kShown)) + (word.size() > kShown ? "...\"" : "\"");
+    std::string quoted = "\"";
+    quoted.append(word.substr(0, kShown));
+    quoted.append(word.size() > kShown ? "...\"" : "\"");
+    return quoted;
 }
 
 }  // namespace
