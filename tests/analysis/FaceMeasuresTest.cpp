@@ -10,6 +10,7 @@
 
 #include "analysis/FaceMeasures.h"
 #include "geometry/Vec3.h"
+#include "mesh/Topology.h"
 
 namespace orvex {
 namespace {
@@ -119,6 +120,45 @@ TEST(FaceMeasures, WideLanesGiveTheBitsOfTheScalarRoutines) {
                           << B.y << ", " << B.z << ") (" << C.x << ", " << C.y << ", " << C.z << ")";
         }
     }
+}
+
+TEST(FaceMeasures, VertexRangesGiveTheNormalsOfOneSweep) {
+    // Faces in no vertex order, some with a corner twice, a vertex in none, and pairs of faces
+    // whose normals cancel: each range must add its vertices' terms in face order as one sweep does.
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    UniOb mesh;
+    const unsigned V = 1000, F = 5000;
+    mesh.Vertex_Count = V;
+    mesh.Face_Count = F;
+    mesh.Vertex_Pos.resize(V);
+    mesh.Vertex_Normal.resize(V);
+    mesh.Face_Index.resize(F);
+    mesh.Face_Normal.resize(F);
+    std::vector<float> angles(3 * F);
+    for (unsigned f = 0; f < F; ++f) {
+        const int a = int(rng() % (V - 1)), b = f % 9 == 0 ? a : int(rng() % (V - 1)),
+                  c = int(rng() % (V - 1));
+        mesh.Face_Index[f] = {a, b, c};
+        Vec3 n{u(rng), u(rng), u(rng)};
+        Vec3_Normalize(n);
+        mesh.Face_Normal[f] = n;
+        for (int j = 0; j < 3; ++j) angles[3 * f + j] = 1.0f + u(rng);
+        if (f % 50 == 1) {  // the face before, turned round, with the same angles
+            mesh.Face_Index[f] = mesh.Face_Index[f - 1];
+            mesh.Face_Normal[f] = Vec3{} - mesh.Face_Normal[f - 1];
+            for (int j = 0; j < 3; ++j) angles[3 * f + j] = angles[3 * (f - 1) + j];
+        }
+    }
+    Vertex_Normals_From_Angles(mesh, angles.data());
+    const std::vector<Vec3> sweep = mesh.Vertex_Normal;
+    for (Vec3& n : mesh.Vertex_Normal) n = Vec3{7, 7, 7};
+    Vertex_Normals_Of_Range(mesh, angles.data(), 0, 1);
+    Vertex_Normals_Of_Range(mesh, angles.data(), 1, 333);
+    Vertex_Normals_Of_Range(mesh, angles.data(), 333, 998);
+    Vertex_Normals_Of_Range(mesh, angles.data(), 998, V);
+    EXPECT_TRUE(Same(sweep.data(), mesh.Vertex_Normal.data(), V * sizeof(Vec3)));
+    EXPECT_EQ(mesh.Vertex_Normal[V - 1], Vec3{});  // in no face
 }
 
 }  // namespace
