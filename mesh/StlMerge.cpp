@@ -152,8 +152,10 @@ template class ZeroTable<std::uint32_t>;
 // The scan limit bounds the work when even the fine cells are crowded (a tolerance far above the
 // spacing of the data, or many near points kept apart by earlier ones).
 VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit,
-                           std::size_t maxPoints)
-    : tolerance_(tolerance >= 0.0f ? tolerance : 0.0f), scanLimit_(scanLimit) {
+                           std::size_t maxPoints, std::function<bool()> idleWork)
+    : tolerance_(tolerance >= 0.0f ? tolerance : 0.0f),
+      scanLimit_(scanLimit),
+      idleWork_(std::move(idleWork)) {
     // |a - b| rounded to float can be at most half an ulp below the true difference.
     queryReach_ = double(tolerance_) * (1.0 + 1e-6);
     // An infinite tolerance merges every finite point into the first: no grid can help.
@@ -297,6 +299,11 @@ void VertexMerger::RunDecider() {
                 continue;
             }
             if (last) return;
+            // Caught up: a piece of the caller's work, then look again.
+            if (idleWork_) {
+                if (idleWork_()) continue;
+                idleWork_ = nullptr;
+            }
             bool more = false;
             for (unsigned spin = 0; spin < kDeciderSpins && !more; ++spin) {
                 Cpu_Relax();

@@ -36,6 +36,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <thread>
 #include <utility>
@@ -93,9 +94,11 @@ public:
     // expectedVertices sizes the tables (they grow as needed; small inputs get small tables).
     // scanLimit: grid nodes looked at for one point before it walks the tree instead (tests lower
     // it to reach that path). maxPoints: when not 0, the two-thread merge for at most this many
-    // distinct points (more throws std::length_error).
+    // distinct points (more throws std::length_error). idleWork: with two threads, the second calls
+    // it whenever it has caught up with the points, until it returns false (a short piece of the
+    // caller's work a call, done by Finish(); it must not throw).
     VertexMerger(float tolerance, float spacing, std::size_t expectedVertices, unsigned scanLimit = 4096,
-                 std::size_t maxPoints = 0);
+                 std::size_t maxPoints = 0, std::function<bool()> idleWork = {});
     ~VertexMerger();
     VertexMerger(const VertexMerger&) = delete;
     VertexMerger& operator=(const VertexMerger&) = delete;
@@ -208,6 +211,7 @@ private:
     std::uint32_t decided_ = 0;      // the second thread's: points decided
     std::uint32_t nearDecided_ = 0;  // and near points among them
     std::thread decider_;
+    std::function<bool()> idleWork_;  // the second thread's once started
     std::atomic<std::uint32_t> publishedPoints_{0};
     std::atomic<std::uint32_t> publishedNear_{0};
     std::atomic<std::uint32_t> signal_{0};  // bumped to wake the second thread

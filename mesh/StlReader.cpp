@@ -2,17 +2,12 @@
 
 #include "mesh/StlReader.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "geometry/Clock.h"
@@ -141,67 +136,46 @@ float Estimate_Spacing(std::size_t count, FacetAt facetAt) {
     return *middle;
 }
 
-// Beside a large read that goes on to the load pipeline, a thread of the lowest priority takes each
-// facet's normal, area, tetrahedron and corner angles from its corners as read, while the merge
-// leaves a core idle. The pipeline takes over the faces done; those with a corner merged into
-// another point's vertex it takes again from the merged positions.
+// Beside a large read that goes on to the load pipeline, the merge's second thread takes each
+// facet's normal, area, tetrahedron and corner angles from its corners as read whenever it has
+// caught up with the points, a block a call. The pipeline takes over the faces done; those with a
+// corner merged into another point's vertex it takes again from the merged positions.
 template <class FacetAt>
 class TermsAhead {
 public:
-    static constexpr unsigned kBlock = 4096;
+    static constexpr unsigned kBlock = 2048;
 
     TermsAhead(LoadFaceTerms& terms, std::size_t count, const FacetAt& facetAt)
-        : terms_(terms), count_(unsigned(count)), facetAt_(facetAt) {
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-        }
-    }
-    ~TermsAhead() { Stop(); }
-    TermsAhead(const TermsAhead&) = delete;
-    TermsAhead& operator=(const TermsAhead&) = delete;
+        : terms_(terms), count_(unsigned(count)), facetAt_(facetAt) {}
 
-    bool Running() const { return thread_.joinable(); }
-    // Ends the work after the block at hand: faces [0, terms.done) are done, their normals in
-    // Normals().
-    void Stop() {
-        if (!thread_.joinable()) return;
-        stop_.store(true, std::memory_order_relaxed);
-        thread_.join();
-        terms_.done = done_;
+    // One block; false when none is left (or no room for the normals).
+    bool Step() {
+        const unsigned begin = terms_.done;
+        if (begin >= count_) return false;
+        if (normals_.empty()) {
+            try {
+                normals_.resize(count_);
+            } catch (...) {
+                return false;
+            }
+        }
+        const unsigned end = std::min(count_, begin + kBlock);
+        for (unsigned k = begin; k < end; ++k) {
+            const StlFacet facet = facetAt_(k);
+            Corner_Terms(facet.corner[0], facet.corner[1], facet.corner[2], normals_[k], terms_.areas[k],
+                         terms_.tetra[k], &terms_.angles[3 * std::size_t(k)]);
+        }
+        terms_.done = end;
+        return end < count_;
     }
+    // Faces [0, terms.done) have theirs here; the rest are zero.
     std::vector<Vec3>& Normals() { return normals_; }
 
 private:
-    void Run() {
-#if defined(__linux__)
-        // Only what the merge leaves idle: the merge itself must not wait for this.
-        const sched_param idle{};
-        pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-#endif
-        try {
-            normals_.resize(count_);
-        } catch (...) {
-            return;
-        }
-        for (unsigned begin = 0; begin < count_ && !stop_.load(std::memory_order_relaxed); begin += kBlock) {
-            const unsigned end = std::min(count_, begin + kBlock);
-            for (unsigned k = begin; k < end; ++k) {
-                const StlFacet facet = facetAt_(k);
-                Corner_Terms(facet.corner[0], facet.corner[1], facet.corner[2], normals_[k], terms_.areas[k],
-                             terms_.tetra[k], &terms_.angles[3 * std::size_t(k)]);
-            }
-            done_ = end;
-        }
-    }
-
     LoadFaceTerms& terms_;
     const unsigned count_;
     const FacetAt& facetAt_;
     std::vector<Vec3> normals_;
-    unsigned done_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
 };
 
 // Merges the corners of `count` facets into the mesh. False when cancelled. With `terms`, the
@@ -213,15 +187,18 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     // Large files share the merging with a second thread; the face indices are then the corners'
     // distinct points until the end.
     const bool threaded = count >= kThreadedFacets && count <= kMaxVertices / 3;
+    // Declared before the merger, whose second thread uses it until the merger ends.
+    std::optional<TermsAhead<FacetAt>> termsAhead;
+    if (terms && threaded && terms->Allocate(unsigned(count))) termsAhead.emplace(*terms, count, facetAt);
+    std::function<bool()> idleWork;
+    if (termsAhead) idleWork = [&termsAhead] { return termsAhead->Step(); };
     VertexMerger merger(tolerance, Estimate_Spacing(count, facetAt), count / 2 + 3, kScanLimit,
-                        threaded ? 3 * count : 0);
+                        threaded ? 3 * count : 0, std::move(idleWork));
     std::vector<FaceIndex> faces;
     std::vector<Vec3> normals;
     faces.reserve(count);
-    std::optional<TermsAhead<FacetAt>> ahead;
-    if (terms && threaded && terms->Allocate(unsigned(count))) ahead.emplace(*terms, count, facetAt);
     // The file's normals are replaced by the pipeline's; they are kept only for a read without it.
-    const bool keepNormals = !(ahead && ahead->Running());
+    const bool keepNormals = !termsAhead;
     if (keepNormals) normals.reserve(count);
     for (std::size_t k = 0; k < count; ++k) {
         // Table slots are random accesses; asking for them a few facets early hides most misses.
@@ -248,15 +225,12 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     }
     merger.Finish();
     report.merge = merger.Stats();
-    if (ahead) {
-        ahead->Stop();
+    if (termsAhead) {
         // Face k is facet k only when every facet was kept.
-        if (!keepNormals) {
-            if (faces.size() == count && ahead->Normals().size() == count)
-                normals = std::move(ahead->Normals());
-            else
-                terms->done = 0;
-        }
+        if (faces.size() == count && termsAhead->Normals().size() == count)
+            normals = std::move(termsAhead->Normals());
+        else
+            terms->done = 0;
     }
     if (faces.empty()) return true;
     if (merger.Renumbered()) {
