@@ -231,12 +231,13 @@ inline const char* Skip_Blanks(const char* p) {
     return p;
 }
 
-// The first blank or line end at or after p. `safe` is the last place 16 bytes can be read from.
+// The first blank or line end at or after p. `safe` is the last place 16 bytes can be read from
+// (null when there is none).
 inline const char* Field_Stop(const char* p, const char* safe) {
 #ifdef __SSE2__
     const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), newline = _mm_set1_epi8('\n'),
                   ret = _mm_set1_epi8('\r');
-    for (; p <= safe; p += 16) {
+    for (; safe && p <= safe; p += 16) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const int hits =
             _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, space), _mm_cmpeq_epi8(b, tab)),
@@ -263,7 +264,7 @@ inline float Real_Field(const char*& p, const char* safe, double fallback) {
 // they can be read (`safe` as above).
 inline const char* Digits(const char* p, const char* safe, std::uint64_t& value) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    if (p <= safe) {
+    if (safe && p <= safe) {
         std::uint64_t w;
         std::memcpy(&w, p, 8);
         // A byte is a digit when its high nibble is 3 before and after adding 6.
@@ -340,8 +341,8 @@ bool Face_Fields(const char* p, const char* safe, std::vector<int>& corners, std
 // ride along with a run or are passed over.
 void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, const char* dataEnd,
                  std::atomic<bool>& stop, Progress* progress) {
-    // The last place 16 bytes of the data can be read from.
-    const char* const safe = dataEnd - begin >= 16 ? dataEnd - 16 : begin - 1;
+    // The last place 16 bytes of the data can be read from; none in a short text.
+    const char* const safe = dataEnd - begin >= 16 ? dataEnd - 16 : nullptr;
     enum class Kind { None, Fast, Slow };
     std::vector<int> corners;
     const char* runBegin = nullptr;
