@@ -83,13 +83,17 @@ struct CountMark {
     std::uint64_t v, vt, vn;
 };
 
+inline bool Finite(const Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 // What one piece of the file gives, in file order, with every index as the file gives it. While
 // all its faces are triangles of v indices alone they are kept as such; from the first other face
 // on, each face is stored as its corner count times four, plus 1 when it names vt and 2 when it
 // names vn, then its v indices, then its vt and its vn indices when it names them.
 struct ObjPiece {
     std::vector<Vec3> positions;
-    std::vector<unsigned char> bad;
+    std::uint64_t nonFinite = 0;
     std::vector<TexCoord> vt;
     std::uint64_t normals = 0;
     bool plain = true;
@@ -107,7 +111,7 @@ struct ObjPiece {
 
     void Vertex(float x, float y, float z) {
         positions.push_back(Vec3{x, y, z});
-        bad.push_back(std::isfinite(x) && std::isfinite(y) && std::isfinite(z) ? 0 : 1);
+        if (!Finite(positions.back())) ++nonFinite;
     }
     void TexCoordLine(float u, float v) {
         vt.push_back(TexCoord{std::isfinite(u) ? u : 0.0f, std::isfinite(v) ? v : 0.0f});
@@ -490,7 +494,7 @@ bool Join_Faces(ObjPiece& piece, Lists& lists, std::array<std::uint64_t, 3> base
         for (std::size_t k = 0; k < count && ok; ++k) {
             const long long r = Resolve(v[k], vCount);
             // 0 means "not given" for vt and vn.
-            ok = r >= 0 && !lists.bad[std::size_t(r)] &&
+            ok = r >= 0 && !(lists.nonFinite && lists.bad[std::size_t(r)]) &&
                  (!vt || vt[k] == 0 || Resolve(vt[k], vtCount) >= 0) &&
                  (!vn || vn[k] == 0 || Resolve(vn[k], vnCount) >= 0);
             verts[k] = int(r);
@@ -589,26 +593,27 @@ Status Read_Pieces(UniOb& mesh, std::span<const unsigned char> bytes, const std:
         texture |= piece.namesVt;
     }
     lists.positions = std::move(pieces[0].positions);
-    lists.bad = std::move(pieces[0].bad);
     lists.vt = std::move(pieces[0].vt);
     const bool tooManyVertices = vertices > kMaxVertices;
-    if (lists.positions.size() > kMaxVertices) {
-        lists.positions.resize(kMaxVertices);
-        lists.bad.resize(kMaxVertices);
-    }
+    if (lists.positions.size() > kMaxVertices) lists.positions.resize(kMaxVertices);
     lists.positions.reserve(std::min<std::uint64_t>(vertices, kMaxVertices));
-    lists.bad.reserve(lists.positions.capacity());
     lists.vt.reserve(texCoordCount);
+    bool anyBad = pieces[0].nonFinite > 0;
     for (ObjPiece& piece : pieces) {
         if (&piece == &pieces[0]) continue;
         const std::size_t take = std::min(piece.positions.size(), kMaxVertices - lists.positions.size());
         lists.positions.insert(lists.positions.end(), piece.positions.begin(),
                                piece.positions.begin() + take);
-        lists.bad.insert(lists.bad.end(), piece.bad.begin(), piece.bad.begin() + take);
         lists.vt.insert(lists.vt.end(), piece.vt.begin(), piece.vt.end());
+        anyBad |= piece.nonFinite > 0;
         piece.positions = {};
-        piece.bad = {};
         piece.vt = {};
+    }
+    // Marks only when there is a non-finite vertex to mark.
+    if (anyBad) {
+        lists.bad.resize(lists.positions.size());
+        for (std::size_t v = 0; v < lists.positions.size(); ++v)
+            lists.bad[v] = Finite(lists.positions[v]) ? 0 : 1;
     }
     const std::uint64_t nonFinite = lists.nonFinite =
         std::uint64_t(std::count(lists.bad.begin(), lists.bad.end(), 1));
