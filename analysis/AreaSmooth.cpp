@@ -54,7 +54,10 @@ void Smooth_Pass(UniOb& mesh, bool area_weighting, float factor, const float* se
     // The face areas side by side when there is room for them.
     const std::unique_ptr<float[]> areas(area_weighting && Range_Threads(F) > 1 ? new (std::nothrow) float[F]
                                                                                 : nullptr);
-    if (areas)
+    // Under a quarter million faces the areas take well under a millisecond: not worth a thread.
+    if (areas && F < kRangeScanFaces)
+        Weight_Areas(mesh, 0, F, areas.get());
+    else if (areas)
         Run_Ranges(F,
                    [&](std::size_t begin, std::size_t end) { Weight_Areas(mesh, begin, end, areas.get()); });
     // The records of vertices [begin, end). With the areas at hand a range sums A over all faces for
