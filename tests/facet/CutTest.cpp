@@ -249,7 +249,7 @@ TEST(Transfer, ACurveCrossingAFacetTwiceKeepsTheArea) {
 }
 
 TEST(Transfer, FilteredCutEqualsThePlainLoopsOnTheBunny) {
-    const std::string path = std::string(ORVEX_SHARED_DATA_DIR) + "/mesh_bunny_zipper.stl";
+    const std::string path = ORVEX_SHARED_DATA_DIR "/mesh_bunny_zipper.stl";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is absent";
     UniOb bunny;
     ASSERT_TRUE(Read_STL(bunny, path).ok);
