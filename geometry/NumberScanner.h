@@ -19,8 +19,8 @@
 
 namespace orvex {
 
-// Read_Digits: the decimal digits at p, at most `most` (up to 19) of them: returns how many there are
-// and puts their value in `value`. Eight at a time when eight bytes are there to load, so the
+// Read_Digits: the decimal digits at p, at most `most` (up to 19) of them: returns how many there
+// are and puts their value in `value`. Eight at a time when eight bytes are there to load, so the
 // length of a number costs no branch.
 [[gnu::always_inline]] inline int Read_Digits(const char* p, const char* end, int most,
                                               std::uint64_t& value) {

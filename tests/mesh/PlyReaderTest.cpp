@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/NumberScanner.h"
 #include "mesh/MeshWriters.h"
 #include "mesh/ObjReader.h"
 #include "mesh/PlyReader.h"
@@ -442,6 +444,65 @@ void Read_Text(ReadResult& out, const Bytes& bytes) {
     options.runPipeline = false;
     options.report = &out.report;
     out.status = Read_PLY(out.mesh, bytes, "test.ply", options);
+}
+
+TEST(PlyReader, PlainDecimalsGiveTheBitsFromCharsGives) {
+    // The quick route either gives std::from_chars's double and end, or leaves the text to it.
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "1.",
+                                      ".5",
+                                      "-.25",
+                                      "007",
+                                      "1e22",
+                                      "1e23",
+                                      "9007199254740993",
+                                      "123456789012345678",
+                                      "1e-22",
+                                      "4.9e-324",
+                                      "0e99999",
+                                      "1.5e",
+                                      "1e+5",
+                                      "2E-3",
+                                      "12345678.87654321",
+                                      "0.1",
+                                      "3.14159265358979323846",
+                                      "-"};
+    std::mt19937 random(11);
+    for (int i = 0; i < 20000; ++i) texts.push_back(Spelled_Number(random));
+    for (int i = 0; i < 2000; ++i) {
+        std::string digits;
+        for (unsigned k = 1 + random() % 18; k > 0; --k) digits += char('0' + random() % 10);
+        const std::size_t point = random() % (digits.size() + 1);
+        std::string number(digits, 0, point);
+        number += '.';
+        number.append(digits, point, std::string::npos);
+        if (random() % 3 == 0) {
+            number += 'e';
+            number += std::to_string(int(random() % 40) - 20);
+        }
+        texts.push_back(number);
+    }
+    int quick = 0;
+    for (const std::string& text : texts) {
+        // Padded and not: the word-at-a-time route and the tail route.
+        std::string padded = text;
+        padded += " 12345678";
+        for (const std::string& buffer : {text, padded}) {
+            const char* begin = buffer.data();
+            const char* end = begin + buffer.size();
+            double got = 0, expected = 0;
+            const char* stop = Parse_Plain_Double(begin, end, got);
+            if (!stop) continue;
+            ++quick;
+            const std::from_chars_result result = std::from_chars(begin, end, expected);
+            ASSERT_EQ(result.ec, std::errc()) << text;
+            EXPECT_EQ(stop, result.ptr) << text;
+            EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
+                << text << ": " << got << " for " << expected;
+        }
+    }
+    EXPECT_GT(quick, 20000);
 }
 
 TEST(PlyReader, LargeBodiesReadLineByLineGiveWhatTheRecordByRecordReadingGives) {
