@@ -570,7 +570,8 @@ bool PlyBody::Ascii_Value(Type type, double& value) {
     const char* begin = reinterpret_cast<const char*>(bytes_.data()) + pos_;
     const char* end = reinterpret_cast<const char*>(bytes_.data()) + bytes_.size();
     const char* p = begin;
-    if (p < end && *p == '+') ++p;
+    // A plus is skipped for from_chars, but only before a digit or point: "+-5" is no number.
+    if (p + 1 < end && *p == '+' && p[1] != '-' && p[1] != '+') ++p;
     // Plain decimal integers, the bulk of every face list, are read without the general parser.
     if (type != Type::Float32 && type != Type::Float64) {
         const char* q = p;
@@ -697,13 +698,13 @@ bool Token_End(const char* p, const char* end) {
     return p < end && *p != '\n';
 }
 
-// An integer token as Ascii_Value reads it (an optional '+', then '-', then at most 18 digits);
+// An integer token as Ascii_Value reads it (an optional '+' or '-', then at most 18 digits);
 // false for anything that reading might take differently or refuse.
 [[gnu::always_inline]] inline bool Line_Int(const char*& p, const char* end, bool& negative,
                                             std::uint64_t& whole) {
     if (!Line_Token(p, end)) return false;
     const char* q = *p == '+' ? p + 1 : p;
-    negative = q < end && *q == '-';
+    negative = q == p && q < end && *q == '-';
     if (negative) ++q;
     const int digits = Read_Digits(q, end, 18, whole);
     if (digits == 0 || !Token_End(q + digits, end)) return false;
@@ -717,6 +718,7 @@ bool Token_End(const char* p, const char* end) {
     if (type == Type::Float32 || type == Type::Float64) {
         if (!Line_Token(p, end)) return false;
         const char* q = *p == '+' ? p + 1 : p;
+        if (q > p && q < end && (*q == '-' || *q == '+')) return false;  // "+-5" is no number
         const char* stop = Parse_Plain_Double(q, end, value);
         if (!stop) {
             const std::from_chars_result result = std::from_chars(q, end, value);

@@ -295,6 +295,17 @@ TEST(PlyReader, TornAndLyingBodiesStopCleanly) {
                              "end_header\n0 0 0\n1 0 0\n0 one 0\n3 0 1 2\n"));
     EXPECT_FALSE(status);
     EXPECT_NE(status.message.find("line 12: 'one' is not a number"), std::string::npos) << status.message;
+    // A sign after the plus is no number either, as strtod has it.
+    for (const char* token : {"+-5", "++5", "+-0.5"}) {
+        status = Read(mesh, Text(std::string("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                                             "property float y\nproperty float z\nelement face 1\nproperty "
+                                             "list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 ") +
+                                 token + " 0\n3 0 1 2\n"));
+        EXPECT_FALSE(status) << token;
+        EXPECT_NE(status.message.find(std::string("line 12: '") + token + "' is not a number"),
+                  std::string::npos)
+            << status.message;
+    }
 
     // Billions of records of nothing, before the faces, cost nothing.
     ASSERT_TRUE(Read(
