@@ -9,7 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <system_error>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -27,6 +27,8 @@ inline unsigned Range_Threads(std::size_t count) {
 }
 
 // work(begin, end) over consecutive ranges of [0, count); the caller's thread does the first.
+// An exception from any range (memory running out, say) reaches the caller once every range has
+// ended, never a worker's edge, where it would end the program.
 template <class Work>
 void Run_Ranges(std::size_t count, Work&& work) {
     const unsigned threads = Range_Threads(count);
@@ -34,18 +36,27 @@ void Run_Ranges(std::size_t count, Work&& work) {
         if (count > 0) work(std::size_t(0), count);
         return;
     }
+    std::vector<std::exception_ptr> errors(threads);
+    const auto range = [&](unsigned i) {
+        try {
+            work(count * i / threads, count * (i + 1) / threads);
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
     std::vector<std::thread> workers;
     workers.reserve(threads - 1);
     for (unsigned i = 1; i < threads; ++i) {
-        const std::size_t begin = count * i / threads, end = count * (i + 1) / threads;
         try {
-            workers.emplace_back([&work, begin, end] { work(begin, end); });
-        } catch (const std::system_error&) {
-            work(begin, end);  // no thread to be had: this one does the range
+            workers.emplace_back(range, i);
+        } catch (...) {
+            range(i);  // no thread to be had: this one does the range
         }
     }
-    work(std::size_t(0), count / threads);
+    range(0);
     for (std::thread& worker : workers) worker.join();
+    for (const std::exception_ptr& error : errors)
+        if (error) std::rethrow_exception(error);
 }
 
 }  // namespace orvex

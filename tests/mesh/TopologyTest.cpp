@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 #include "tests/support/TestMeshes.h"
 
@@ -394,6 +397,23 @@ TEST(DegenerateTopology, LabelsMatchTheListWalkWhereRingsAreShortAndLongInOneMes
         FromFaces(mesh, V, faces);
         Build_Rings(mesh);
         ASSERT_EQ(ReferenceLabels(mesh), mesh.Vertex_Label) << "trial " << trial;
+    }
+}
+
+// A range that throws, on a worker or on the caller's thread, reaches the caller as an
+// exception after every range has ended: the program goes on.
+TEST(RunRanges, AnExceptionFromAnyRangeReachesTheCaller) {
+    const std::size_t count = std::size_t(1) << 17;
+    if (Range_Threads(count) < 2) GTEST_SKIP() << "one thread here";
+    for (const bool onWorker : {true, false}) {
+        std::atomic<std::size_t> done{0};
+        EXPECT_THROW(Run_Ranges(count,
+                                [&](std::size_t begin, std::size_t end) {
+                                    if ((begin > 0) == onWorker) throw std::bad_alloc();
+                                    done += end - begin;
+                                }),
+                     std::bad_alloc);
+        EXPECT_GT(done.load(), 0u);
     }
 }
 
