@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "geometry/Vec3.h"
+#include "mesh/Topology.h"
 
 namespace orvex {
 
@@ -17,24 +18,10 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// The tetrahedron term of Compute_Volume: |A . (B x C)| / 6, signed by the face normal n.
-double Signed_Sixth(const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
-    const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
-                          double(B.x) * C.y - double(B.y) * C.x};
-    double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
-    if (triple < 0) triple = -triple;
-    const double a6 = triple / 6.0;
-    const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
-    return facing >= 0 ? a6 : -a6;
-}
-
 void Face_Scalar(UniOb& mesh, std::size_t f, float* areas, float* angles, double* tetra) {
     const FaceIndex& t = mesh.Face_Index[f];
-    const Vec3 &A = mesh.Vertex_Pos[t[0]], &B = mesh.Vertex_Pos[t[1]], &C = mesh.Vertex_Pos[t[2]];
-    Vec3& n = mesh.Face_Normal[f];
-    areas[f] = Facet_Normal_Area(n, A, B, C);
-    Triangle_Angles(A, B, C, &angles[3 * f]);
-    tetra[f] = Signed_Sixth(A, B, C, n);
+    Corner_Terms(mesh.Vertex_Pos[t[0]], mesh.Vertex_Pos[t[1]], mesh.Vertex_Pos[t[2]], mesh.Face_Normal[f],
+                 areas[f], tetra[f], &angles[3 * f]);
 }
 
 double Triple_Scalar(const Vec3& A, const Vec3& B, const Vec3& C) {

@@ -163,14 +163,7 @@ float Facing_Volume(UniOb& mesh, double* terms, bool refresh, Face_Tables* table
         } else if (refresh) {
             Facet_Normal(normal[f], A, B, C);
         }
-        const Vec3& n = normal[f];
-        const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
-                              double(B.x) * C.y - double(B.y) * C.x};
-        double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
-        if (triple < 0) triple = -triple;
-        const double a6 = triple / 6.0;
-        const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
-        return facing >= 0 ? a6 : -a6;
+        return Signed_Tetra(A, B, C, normal[f]);
     });
     return static_cast<float>(volume);
 }

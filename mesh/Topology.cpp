@@ -47,19 +47,6 @@ void Normalize_Vertex_Normals(UniOb& mesh) {
     });
 }
 
-// A face's tetrahedron with the origin, signed by its stored normal. Triple products in double: a
-// mesh far from the origin adds large tetrahedra of both signs, and in float the cancellation
-// would swamp the enclosed volume.
-double Signed_Tetra(const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
-    const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
-                          double(B.x) * C.y - double(B.y) * C.x};
-    double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
-    if (triple < 0) triple = -triple;
-    const double a6 = triple / 6.0;
-    const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
-    return facing >= 0 ? a6 : -a6;
-}
-
 }  // namespace
 
 void Corner_Terms(const Vec3& A, const Vec3& B, const Vec3& C, Vec3& normal, float& area, double& tetra,

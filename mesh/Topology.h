@@ -23,6 +23,19 @@ void Vertex_Normals_From_Angles(UniOb& mesh, const float* angles);
 void Sum_Vertex_Normals(UniOb& mesh, const float* angles);
 void Normalize_Vertex_Normals(UniOb& mesh, unsigned begin, unsigned end);
 
+// A face's tetrahedron with the origin, |A . (B x C)| / 6, signed by its stored normal n. Triple
+// products in double: a mesh far from the origin adds large tetrahedra of both signs, and in float
+// the cancellation would swamp the enclosed volume.
+inline double Signed_Tetra(const Vec3& A, const Vec3& B, const Vec3& C, const Vec3& n) {
+    const double bc[3] = {double(B.y) * C.z - double(B.z) * C.y, double(B.z) * C.x - double(B.x) * C.z,
+                          double(B.x) * C.y - double(B.y) * C.x};
+    double triple = A.x * bc[0] + A.y * bc[1] + A.z * bc[2];
+    if (triple < 0) triple = -triple;
+    const double a6 = triple / 6.0;
+    const double facing = double(A.x) * n.x + double(A.y) * n.y + double(A.z) * n.z;
+    return facing >= 0 ? a6 : -a6;
+}
+
 // One sweep over faces [begin, end) for the load: Face_Normal as Compute_Face_Normals gives it,
 // and into the tables (indexed by face) the area and signed tetrahedron Compute_Volume takes and
 // the three corner angles Triangle_Angles gives. Ranges may run side by side.
