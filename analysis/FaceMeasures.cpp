@@ -274,14 +274,7 @@ void Vertex_Normals_Of_Range(UniOb& mesh, const float* angles, unsigned begin, u
         for (int j = 0; j < 3; ++j)
             if (unsigned(t[j]) - begin < span) normal[t[j]] += angles[3 * std::size_t(f) + j] * faceNormal[f];
     }
-    // The sums are of unit normals and angles: below the cut-off is residue of faces that cancel.
-    for (unsigned v = begin; v < end; ++v) {
-        const Vec3& n = normal[v];
-        if (double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z <= 1e-12)
-            normal[v] = Vec3{};
-        else
-            Vec3_Normalize(normal[v]);
-    }
+    Normalize_Vertex_Normals(mesh, begin, end);
 }
 
 void Weight_Areas(const UniOb& mesh, std::size_t begin, std::size_t end, float* areas) {
