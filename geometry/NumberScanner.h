@@ -27,6 +27,25 @@ namespace orvex {
     std::uint64_t total = 0;
     int count = 0;
     if constexpr (std::endian::native == std::endian::little) {
+        // Most numbers end inside their first eight bytes: one word, no scaling.
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t shifted = word - 0x3030303030303030u;
+            const std::uint64_t other = (shifted | (shifted + 0x7676767676767676u)) & 0x8080808080808080u;
+            const int n = other ? std::countr_zero(other) >> 3 : 8;
+            if (n == 0) {
+                value = 0;
+                return 0;
+            }
+            if (n < 8 && n <= most) {
+                std::uint64_t v = (word & 0x0F0F0F0F0F0F0F0Fu) << (8 * (8 - n));
+                v = (v * 2561) >> 8;
+                v = ((v & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+                value = ((v & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
+                return n;
+            }
+        }
         while (end - p - count >= 8 && count < most) {
             std::uint64_t word;
             std::memcpy(&word, p + count, 8);
