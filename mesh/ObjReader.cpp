@@ -34,6 +34,7 @@
 #endif
 
 #include "geometry/Clock.h"
+#include "geometry/NumberScanner.h"
 #include "mesh/LineChunks.h"
 #include "mesh/ThreadRanges.h"
 
@@ -264,49 +265,15 @@ inline float Real_Field(const char*& p, const char* safe, double fallback) {
     return float(value);
 }
 
-// The decimal digits at p and their value (only the first 19 count). Eight bytes at a time when
-// they can be read (`safe` as above).
-inline const char* Digits(const char* p, const char* safe, std::uint64_t& value) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    if (safe && p <= safe) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        // A byte is a digit when its high nibble is 3 before and after adding 6.
-        const std::uint64_t nibbles =
-            (w & 0xF0F0F0F0F0F0F0F0ull) | (((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4);
-        const std::uint64_t other = nibbles ^ 0x3333333333333333ull;
-        if (other) {
-            const unsigned count = unsigned(__builtin_ctzll(other)) / 8;
-            if (count == 0) {
-                value = 0;
-                return p;
-            }
-            // The digits to the top bytes, then pairs, fours and eights combined.
-            std::uint64_t d = (w - 0x3030303030303030ull) << (8 * (8 - count));
-            d = ((d * 2561) >> 8) & 0x00FF00FF00FF00FFull;
-            d = ((d * 6553601) >> 16) & 0x0000FFFF0000FFFFull;
-            value = (d * 42949672960001ull) >> 32;
-            return p + count;
-        }
-    }
-#else
-    (void)safe;
-#endif
-    std::uint64_t n = 0;
-    for (int k = 0; unsigned(*p - '0') < 10u; ++p, ++k)
-        if (k < 19) n = n * 10 + unsigned(*p - '0');
-    value = n;
-    return p;
-}
-
 // atoi on a plain integer field (a sign, up to ten digits, then a '/', a blank or the line end);
 // null for anything else, whose line then goes to tinyobjloader whole.
-inline const char* Int_Field(const char* p, const char* safe, int& value) {
+inline const char* Int_Field(const char* p, const char* dataEnd, int& value) {
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
     std::uint64_t n;
-    const char* q = Digits(p, safe, n);
-    if (q == p || q - p > 10 || (*q != '/' && !Field_End(*q))) return nullptr;
+    const int digits = Read_Digits(p, dataEnd, 11, n);
+    const char* q = p + digits;
+    if (digits == 0 || digits > 10 || (*q != '/' && !Field_End(*q))) return nullptr;
     if (n > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return nullptr;
     value = negative ? int(-std::int64_t(n)) : int(n);
     return q;
@@ -314,19 +281,19 @@ inline const char* Int_Field(const char* p, const char* safe, int& value) {
 
 // tinyobjloader's face line (after "f" and its blank) when every corner is v, v/vt, v//vn or
 // v/vt/vn of plain integers; false for any other form.
-bool Face_Fields(const char* p, const char* safe, std::vector<int>& corners, std::size_t& count) {
+bool Face_Fields(const char* p, const char* dataEnd, std::vector<int>& corners, std::size_t& count) {
     count = 0;
     p = Skip_Blanks(p);
     while (!Field_End(*p)) {
         int v = 0, vt = 0, vn = 0;
-        if (!(p = Int_Field(p, safe, v))) return false;
+        if (!(p = Int_Field(p, dataEnd, v))) return false;
         if (*p == '/') {
             ++p;
             if (*p == '/') {
-                if (!(p = Int_Field(p + 1, safe, vn))) return false;
+                if (!(p = Int_Field(p + 1, dataEnd, vn))) return false;
             } else {
-                if (!(p = Int_Field(p, safe, vt))) return false;
-                if (*p == '/' && !(p = Int_Field(p + 1, safe, vn))) return false;
+                if (!(p = Int_Field(p, dataEnd, vt))) return false;
+                if (*p == '/' && !(p = Int_Field(p + 1, dataEnd, vn))) return false;
             }
             if (!Field_End(*p)) return false;  // "1/2/3/4" is not plain
         }
@@ -399,7 +366,7 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, const char
                 kind = Kind::Fast;
             } else if (t[0] == 'f' && Blank(c1)) {
                 std::size_t count = 0;
-                kind = Face_Fields(t + 2, safe, corners, count) ? Kind::Fast : Kind::Slow;
+                kind = Face_Fields(t + 2, dataEnd, corners, count) ? Kind::Fast : Kind::Slow;
                 if (kind == Kind::Fast) {
                     flush();
                     // "f" alone names no face.
