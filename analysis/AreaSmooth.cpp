@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/FaceMeasures.h"
+#include "mesh/FaceMeasures.h"
 #include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analysis/AreaSmooth.h"
-#include "analysis/FaceMeasures.h"
 #include "geometry/Vec3d.h"
+#include "mesh/FaceMeasures.h"
 #include "mesh/ThreadRanges.h"
 #include "mesh/Topology.h"
 #include "mesh/TwoThreads.h"

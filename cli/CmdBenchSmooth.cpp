@@ -20,12 +20,12 @@
 
 #include "analysis/AreaSmooth.h"
 #include "analysis/AttractToMesh.h"
-#include "analysis/FaceMeasures.h"
 #include "analysis/FairSmooth.h"
 #include "analysis/Perturb.h"
 #include "cli/Commands.h"
 #include "geometry/PeakMemory.h"
 #include "geometry/Random.h"
+#include "mesh/FaceMeasures.h"
 #include "mesh/LoadPipeline.h"
 #include "mesh/MeshWriters.h"
 #include "mesh/StlBenchFiles.h"

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "mesh/FaceMeasures.h"
 #include "mesh/HugePages.h"
 #include "mesh/ThreadRanges.h"
 
@@ -57,14 +58,7 @@ void Corner_Terms(const Vec3& A, const Vec3& B, const Vec3& C, Vec3& normal, flo
 }
 
 void Face_Terms(UniOb& mesh, unsigned begin, unsigned end, float* areas, double* tetra, float* angles) {
-    const Vec3* pos = mesh.Vertex_Pos.data();
-    const FaceIndex* face = mesh.Face_Index.data();
-    Vec3* normal = mesh.Face_Normal.data();
-    for (unsigned f = begin; f < end; ++f) {
-        const FaceIndex& t = face[f];
-        Corner_Terms(pos[t[0]], pos[t[1]], pos[t[2]], normal[f], areas[f], tetra[f],
-                     &angles[3 * std::size_t(f)]);
-    }
+    Face_Measures(mesh, begin, end, areas, angles, tetra);
 }
 
 void Sum_Vertex_Normals(UniOb& mesh, const float* angles) {

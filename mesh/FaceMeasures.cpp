@@ -3,7 +3,7 @@
 // contracted), and a face off their common path (degenerate, tiny, huge, not finite, an arc
 // cosine next to a float rounding boundary) is redone by the scalar routines themselves.
 
-#include "analysis/FaceMeasures.h"
+#include "mesh/FaceMeasures.h"
 
 #include <immintrin.h>
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "analysis/FaceMeasures.h"
 #include "geometry/Vec3.h"
+#include "mesh/FaceMeasures.h"
 #include "mesh/Topology.h"
 
 namespace orvex {

@@ -1,7 +1,7 @@
 #pragma once
-// Per-face measures for the smoothing passes, four faces at a time where the processor has AVX2,
-// with the same bits as the scalar routines of the mesh measures: a pass takes them for millions
-// of faces and the restored mesh must not depend on the processor.
+// Per-face measures for the load and the smoothing passes, four faces at a time where the processor
+// has AVX2, with the same bits as the scalar routines of the mesh measures: both take them for
+// millions of faces, and no result may depend on the processor.
 
 #include <cstddef>
 
