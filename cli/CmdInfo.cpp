@@ -180,11 +180,9 @@ int Run_Info(const InfoOptions& options) {
     StlReadReport report;
     StlReadOptions readOptions;
     readOptions.report = &report;
-    readOptions.runPipeline = false;
+    // With the pipeline inside the read, the merge's second thread starts the face measures.
     const Status read = Read_STL(mesh, options.input, readOptions);
-    const int pipelineStart = Millisecond_Clock();
-    Run_Load_Pipeline(mesh);
-    const int pipelineMs = Millisecond_Clock() - pipelineStart;
+    const int pipelineMs = report.pipelineMs;
 
     int exitCode = 0;
     if (!read) {
@@ -257,8 +255,9 @@ void Add_Info_Command(CLI::App& app, RunState& state) {
         if (handled) return;
         state.exitCode = Is_Ct_File(options->input)    ? Run_Ct_Info(options->input, options->threshold)
                          : Is_Lop_File(options->input) ? Run_Lop_Info(options->input)
-                         : Is_Ply_Or_Obj(options->input) ? Run_Mesh_File_Info(options->input, options->tolerance)
-                                                       : Run_Info(*options);
+                         : Is_Ply_Or_Obj(options->input)
+                             ? Run_Mesh_File_Info(options->input, options->tolerance)
+                             : Run_Info(*options);
     });
 }
 

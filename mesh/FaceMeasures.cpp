@@ -84,11 +84,27 @@ struct Corners {
     F4 ax, ay, az, bx, by, bz, cx, cy, cz;
 };
 
-ORVEX_WIDE Corners Gather(const Vec3* pos, const FaceIndex* face, std::size_t f) {
+// Where a face's corners come from: a mesh's positions through its indices, or three a face in a
+// row (facets as read, before their corners are merged).
+struct IndexedCorners {
+    const Vec3* pos;
+    const FaceIndex* face;
+    const Vec3& A(std::size_t f) const { return pos[face[f][0]]; }
+    const Vec3& B(std::size_t f) const { return pos[face[f][1]]; }
+    const Vec3& C(std::size_t f) const { return pos[face[f][2]]; }
+};
+struct PlainCorners {
+    const Vec3* corners;
+    const Vec3& A(std::size_t f) const { return corners[3 * f]; }
+    const Vec3& B(std::size_t f) const { return corners[3 * f + 1]; }
+    const Vec3& C(std::size_t f) const { return corners[3 * f + 2]; }
+};
+
+template <class Source>
+ORVEX_WIDE Corners Gather(const Source& source, std::size_t f) {
     Corners k;
     for (int j = 0; j < 4; ++j) {
-        const FaceIndex& t = face[f + j];
-        const Vec3 &A = pos[t[0]], &B = pos[t[1]], &C = pos[t[2]];
+        const Vec3 &A = source.A(f + j), &B = source.B(f + j), &C = source.C(f + j);
         k.ax[j] = A.x, k.ay[j] = A.y, k.az[j] = A.z;
         k.bx[j] = B.x, k.by[j] = B.y, k.bz[j] = B.z;
         k.cx[j] = C.x, k.cy[j] = C.y, k.cz[j] = C.z;
@@ -127,14 +143,13 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
     return lo;
 }
 
-[[gnu::target("avx2")]] std::size_t Face_Measures_Avx2(UniOb& mesh, std::size_t begin, std::size_t end,
-                                                       float* areas, float* angles, double* tetra) {
-    const Vec3* pos = mesh.Vertex_Pos.data();
-    const FaceIndex* face = mesh.Face_Index.data();
-    Vec3* normal = mesh.Face_Normal.data();
+template <class Source>
+[[gnu::target("avx2")]] std::size_t Face_Measures_Avx2(const Source& source, std::size_t begin,
+                                                       std::size_t end, Vec3* normal, float* areas,
+                                                       float* angles, double* tetra) {
     std::size_t f = begin;
     for (; f + 4 <= end; f += 4) {
-        const Corners k = Gather(pos, face, f);
+        const Corners k = Gather(source, f);
         // Facet_Normal_Area: the float cross product, its length and the degenerate test in double.
         const F4 e1x = k.bx - k.ax, e1y = k.by - k.ay, e1z = k.bz - k.az;
         const F4 e2x = k.cx - k.ax, e2y = k.cy - k.ay, e2z = k.cz - k.az;
@@ -194,7 +209,8 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
         for (int j = 0; j < 4; ++j) {
             const std::size_t g = f + j;
             if (!(ok >> j & 1)) {
-                Face_Scalar(mesh, g, areas, angles, tetra);
+                Corner_Terms(source.A(g), source.B(g), source.C(g), normal[g], areas[g], tetra[g],
+                             &angles[3 * g]);
                 continue;
             }
             normal[g] = Vec3{nx[j], ny[j], nz[j]};
@@ -212,7 +228,7 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
     const FaceIndex* face = mesh.Face_Index.data();
     std::size_t f = begin;
     for (; f + 4 <= end; f += 4) {
-        const Corners k = Gather(pos, face, f);
+        const Corners k = Gather(IndexedCorners{pos, face}, f);
         const D4 By = Wide(k.by), Bz = Wide(k.bz), Bx = Wide(k.bx);
         const D4 Cx = Wide(k.cx), Cy = Wide(k.cy), Cz = Wide(k.cz);
         const D4 t = Wide(k.ax) * (By * Cz - Bz * Cy) + Wide(k.ay) * (Bz * Cx - Bx * Cz) +
@@ -228,7 +244,7 @@ ORVEX_WIDE F4 Acos_Lanes(D4 x, int* ok) {
     const FaceIndex* face = mesh.Face_Index.data();
     std::size_t f = begin;
     for (; f + 4 <= end; f += 4) {
-        const Corners k = Gather(pos, face, f);
+        const Corners k = Gather(IndexedCorners{pos, face}, f);
         const D4 Ax = Wide(k.ax), Ay = Wide(k.ay), Az = Wide(k.az);
         const D4 ux = Wide(k.bx) - Ax, uy = Wide(k.by) - Ay, uz = Wide(k.bz) - Az;
         const D4 vx = Wide(k.cx) - Ax, vy = Wide(k.cy) - Ay, vz = Wide(k.cz) - Az;
@@ -250,8 +266,18 @@ bool Has_Avx2() {
 
 void Face_Measures(UniOb& mesh, std::size_t begin, std::size_t end, float* areas, float* angles,
                    double* tetra) {
-    std::size_t f = Has_Avx2() ? Face_Measures_Avx2(mesh, begin, end, areas, angles, tetra) : begin;
+    const IndexedCorners source{mesh.Vertex_Pos.data(), mesh.Face_Index.data()};
+    Vec3* normal = mesh.Face_Normal.data();
+    std::size_t f = Has_Avx2() ? Face_Measures_Avx2(source, begin, end, normal, areas, angles, tetra) : begin;
     for (; f < end; ++f) Face_Scalar(mesh, f, areas, angles, tetra);
+}
+
+void Corner_Measures(const Vec3* corners, std::size_t count, Vec3* normals, float* areas, float* angles,
+                     double* tetra) {
+    const PlainCorners source{corners};
+    std::size_t f = Has_Avx2() ? Face_Measures_Avx2(source, 0, count, normals, areas, angles, tetra) : 0;
+    for (; f < count; ++f)
+        Corner_Terms(source.A(f), source.B(f), source.C(f), normals[f], areas[f], tetra[f], &angles[3 * f]);
 }
 
 void Triple_Products(const UniOb& mesh, std::size_t begin, std::size_t end, double* triple) {

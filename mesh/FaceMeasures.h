@@ -15,6 +15,11 @@ namespace orvex {
 void Face_Measures(UniOb& mesh, std::size_t begin, std::size_t end, float* areas, float* angles,
                    double* tetra);
 
+// The same for `count` faces given by their corners, corners[3f..3f+2] for face f, as Corner_Terms
+// takes them: normals[f], areas[f], angles[3f..3f+2] and tetra[f].
+void Corner_Measures(const Vec3* corners, std::size_t count, Vec3* normals, float* areas, float* angles,
+                     double* tetra);
+
 // triple[f] for [begin, end): A . (B x C) with the cross product in double, six times the signed
 // tetrahedron to the origin.
 void Triple_Products(const UniOb& mesh, std::size_t begin, std::size_t end, double* triple);

@@ -261,7 +261,7 @@ void VertexMerger::Queue(const Vec3& p) {
     points_[k] = p;
     pointCount_ = k + 1;
     nextInCell_.push_back(kNone);
-    Link(coarse_, k);
+    Link(coarse_, k, ownCell_);
     if (pointCount_ % kPublishEvery == 0) Publish();
 }
 
@@ -396,7 +396,12 @@ int VertexMerger::Resolve(const Vec3& p) {
 
 VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigned& looked) {
     const bool coarse = &grid == &coarse_;
-    if (coarse) near_.clear();
+    if (coarse) {
+        near_.clear();
+        ownCell_ = nullptr;
+    }
+    // The point's own coarse cell is among those visited: Link takes it from here.
+    const std::int32_t own[3] = {grid.CellOf(p.x), grid.CellOf(p.y), grid.CellOf(p.z)};
     std::int32_t lo[3], hi[3];
     std::uint64_t cells = 1;
     for (int a = 0; a < 3; ++a) {
@@ -412,6 +417,7 @@ VertexMerger::Scan VertexMerger::ScanGrid(CellGrid& grid, const Vec3& p, unsigne
             for (std::int64_t z = lo[2]; z <= hi[2]; ++z) {
                 const std::int32_t key[3] = {std::int32_t(x), std::int32_t(y), std::int32_t(z)};
                 CellSlot* cell = grid.Find(key);
+                if (coarse && key[0] == own[0] && key[1] == own[1] && key[2] == own[2]) ownCell_ = cell;
                 if (cell->headPlusOne == kSplit) {
                     seeFine = true;
                     continue;
@@ -442,10 +448,10 @@ void VertexMerger::Split(CellSlot& cell) {
     ++stats_.splitCells;
 }
 
-void VertexMerger::Link(CellGrid& grid, std::uint32_t node) {
+void VertexMerger::Link(CellGrid& grid, std::uint32_t node, CellSlot* found) {
     const Vec3& p = GridPosition(node);
     const std::int32_t key[3] = {grid.CellOf(p.x), grid.CellOf(p.y), grid.CellOf(p.z)};
-    CellSlot* cell = grid.Find(key);
+    CellSlot* cell = found ? found : grid.Find(key);
     if (cell->headPlusOne == kSplit) return Link(fine_, node);
     if (cell->headPlusOne == 0) {
         std::memcpy(cell->key, key, sizeof key);

@@ -175,7 +175,8 @@ private:
     // list afresh). Restart: a crowded coarse cell was just split; Crowded: too many nodes looked at.
     Scan ScanGrid(CellGrid& grid, const Vec3& p, unsigned& looked);
     void Split(CellSlot& cell);
-    void Link(CellGrid& grid, std::uint32_t node);
+    // found: the node's cell as the last scan of its point found it (no insertion since), or null.
+    void Link(CellGrid& grid, std::uint32_t node, CellSlot* found = nullptr);
     int MakeVertex(const Vec3& p);
     // The second thread.
     void RunDecider();
@@ -242,6 +243,7 @@ private:
     int shiftCredit_ = 8;  // guesses below the chain still pay off
 
     std::vector<std::uint32_t> near_;
+    CellSlot* ownCell_ = nullptr;              // the scanned point's own coarse cell, when the scan met it
     std::vector<std::uint32_t> nearVertices_;  // the second thread's
     MergeStats stats_;                         // with two threads, each counts its own fields
 };

@@ -13,6 +13,7 @@
 #include "geometry/Clock.h"
 #include "geometry/Color.h"
 #include "geometry/Random.h"
+#include "mesh/FaceMeasures.h"
 #include "mesh/FileBytes.h"
 #include "mesh/LoadPipeline.h"
 #include "mesh/StlAscii.h"
@@ -155,16 +156,19 @@ public:
         if (normals_.empty()) {
             try {
                 normals_.resize(count_);
+                corners_.resize(3 * kBlock);
             } catch (...) {
+                normals_.clear();
                 return false;
             }
         }
         const unsigned end = std::min(count_, begin + kBlock);
         for (unsigned k = begin; k < end; ++k) {
             const StlFacet facet = facetAt_(k);
-            Corner_Terms(facet.corner[0], facet.corner[1], facet.corner[2], normals_[k], terms_.areas[k],
-                         terms_.tetra[k], &terms_.angles[3 * std::size_t(k)]);
+            std::copy(std::begin(facet.corner), std::end(facet.corner), &corners_[3 * (k - begin)]);
         }
+        Corner_Measures(corners_.data(), end - begin, &normals_[begin], &terms_.areas[begin],
+                        &terms_.angles[3 * std::size_t(begin)], &terms_.tetra[begin]);
         terms_.done = end;
         return end < count_;
     }
@@ -176,6 +180,7 @@ private:
     const unsigned count_;
     const FacetAt& facetAt_;
     std::vector<Vec3> normals_;
+    std::vector<Vec3> corners_;  // a block's, three a facet
 };
 
 // Merges the corners of `count` facets into the mesh. False when cancelled. With `terms`, the
@@ -256,6 +261,12 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     mesh.AllocCurvature(vertices);
     std::copy(merger.Positions().begin(), merger.Positions().end(), mesh.Vertex_Pos.begin());
     return true;
+}
+
+void Run_Pipeline_Timed(UniOb& mesh, Progress* progress, LoadFaceTerms& terms, StlReadReport& report) {
+    const int start = Millisecond_Clock();
+    Run_Load_Pipeline(mesh, progress, terms);
+    report.pipelineMs = Millisecond_Clock() - start;
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -361,7 +372,7 @@ Status Read_STL(UniOb& mesh, const std::string& path, const StlReadOptions& opti
                             options.runPipeline ? &terms : nullptr);
     }
     // The file is released before the pipeline allocates its own arrays.
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress, terms);
+    if (options.runPipeline) Run_Pipeline_Timed(mesh, options.progress, terms, report);
     return status;
 }
 
@@ -377,7 +388,7 @@ Status Read_STL_Memory(UniOb& mesh, std::span<const unsigned char> bytes, const 
     LoadFaceTerms terms;
     Status status = Read_Bytes(mesh, bytes, name, options, report, Millisecond_Clock(),
                                options.runPipeline ? &terms : nullptr);
-    if (options.runPipeline) Run_Load_Pipeline(mesh, options.progress, terms);
+    if (options.runPipeline) Run_Pipeline_Timed(mesh, options.progress, terms, report);
     return status;
 }
 

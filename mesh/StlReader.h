@@ -55,6 +55,7 @@ struct StlReadReport {
     std::uint64_t facetsNonFinite = 0;  // left out for NaN or infinite coordinates
     bool tooManyVertices = false;       // stopped before the vertex indices would overflow
     MergeStats merge;
+    int pipelineMs = 0;  // the load pipeline's time, when it ran
 };
 
 struct StlReadOptions {

@@ -122,6 +122,30 @@ TEST(FaceMeasures, WideLanesGiveTheBitsOfTheScalarRoutines) {
     }
 }
 
+// The read's second thread measures facets from their corners as read: the same bits as the sweep
+// over the merged mesh, which takes over the faces it measured.
+TEST(FaceMeasures, CornersAsReadGiveTheBitsOfTheMeshSweep) {
+    UniOb mesh;
+    const unsigned F = 40001;
+    Make_Triangles(mesh, F, 11);
+    std::vector<float> areas(F), angles(3 * F);
+    std::vector<double> tetra(F);
+    Face_Measures(mesh, 0, F, areas.data(), angles.data(), tetra.data());
+
+    std::vector<Vec3> corners(3 * std::size_t(F)), normals(F);
+    for (unsigned f = 0; f < F; ++f)
+        for (int c = 0; c < 3; ++c) corners[3 * f + c] = mesh.Vertex_Pos[mesh.Face_Index[f][c]];
+    std::vector<float> areas2(F), angles2(3 * F);
+    std::vector<double> tetra2(F);
+    Corner_Measures(corners.data(), 3, normals.data(), areas2.data(), angles2.data(), tetra2.data());
+    Corner_Measures(corners.data() + 9, F - 3, normals.data() + 3, areas2.data() + 3, angles2.data() + 9,
+                    tetra2.data() + 3);
+    EXPECT_TRUE(Same(normals.data(), mesh.Face_Normal.data(), F * sizeof(Vec3)));
+    EXPECT_TRUE(Same(areas2.data(), areas.data(), F * sizeof(float)));
+    EXPECT_TRUE(Same(angles2.data(), angles.data(), 3 * F * sizeof(float)));
+    EXPECT_TRUE(Same(tetra2.data(), tetra.data(), F * sizeof(double)));
+}
+
 TEST(FaceMeasures, VertexRangesGiveTheNormalsOfOneSweep) {
     // Faces in no vertex order, some with a corner twice, a vertex in none, and pairs of faces
     // whose normals cancel: each range must add its vertices' terms in face order as one sweep does.
