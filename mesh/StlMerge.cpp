@@ -30,6 +30,12 @@ constexpr std::size_t kMinSlots = 64;
 constexpr std::uint64_t kMaxScanCells = 27;
 // Two threads: distinct points handed over at once, and the second thread's spins before it sleeps.
 constexpr std::uint32_t kPublishEvery = 1024;
+// Often enough that the second thread, placing as they come, seldom waits long enough to sleep.
+constexpr std::uint32_t kAnnounceEvery = 256;
+// Points waiting to be placed before the caller places them itself, and the most the second thread
+// places at a turn before it looks at its decisions again.
+constexpr std::uint32_t kPlaceBacklog = 8192;
+constexpr std::uint32_t kDeciderPlaces = 1024;
 constexpr unsigned kDeciderSpins = 4096;
 constexpr std::size_t kNearListPerPoint = 8;
 
@@ -169,7 +175,6 @@ VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedV
     fineSize_ = std::max(minimum, coarse / 16.0);
     splitting_ = coarse > 2.0 * fineSize_;
 
-    nextInCell_.reserve(expectedVertices);
     exact_.Reset(SlotsFor(expectedVertices));
     exactShift_ = ShiftFor(exact_.size());
     coarse_.Init(coarse, expectedVertices);
@@ -181,6 +186,7 @@ VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedV
         vertexOf_.Reset(maxPoints);
         nearList_.Reset(kNearListPerPoint * maxPoints);
         positions_.Reset(maxPoints);
+        nextInCell_.Reset(maxPoints);
         tree_.Reset(maxPoints);
         boxes_.Reset(maxPoints);
         try {
@@ -189,7 +195,10 @@ VertexMerger::VertexMerger(float tolerance, float spacing, std::size_t expectedV
         } catch (const std::system_error&) {
         }
     }
-    if (!threaded_) positions_.Reset(std::max<std::size_t>(expectedVertices, 1));
+    if (!threaded_) {
+        positions_.Reset(std::max<std::size_t>(expectedVertices, 1));
+        nextInCell_.Reset(positions_.size());
+    }
 }
 
 VertexMerger::~VertexMerger() {
@@ -231,11 +240,51 @@ void VertexMerger::Prefetch(const Vec3& p) const {
     __builtin_prefetch(&exact_[h >> exactShift_]);
 }
 
-// The caller's part of a new distinct point with two threads: every distinct point joins the grid,
-// and those with earlier ones within the tolerance are listed for the second thread.
+// The caller's part of a new distinct point with two threads. Placing the points in the grid (and
+// listing those with earlier points within the tolerance) is done in order by whichever thread
+// holds the placing turn: the second thread whenever it has decided every point placed, this one
+// when the points waiting pile up (the second thread busy with the tree).
 void VertexMerger::Queue(const Vec3& p) {
     const std::uint32_t k = pointCount_;
     if (k == points_.size()) throw std::length_error("more distinct points than the merger was made for");
+    points_[k] = p;
+    pointCount_ = k + 1;
+    if (pointCount_ % kAnnounceEvery == 0) Announce();
+    if (pointCount_ - placed_.load(std::memory_order_relaxed) >= kPlaceBacklog) TryPlace(pointCount_);
+}
+
+// With RunDecider's sleep (all four in one order): either it sees the new points before it sleeps,
+// or this sees it sleeping.
+void VertexMerger::Announce() {
+    arrived_.store(pointCount_, std::memory_order_seq_cst);
+    if (sleeping_.load(std::memory_order_seq_cst)) {
+        signal_.fetch_add(1, std::memory_order_release);
+        signal_.notify_one();
+    }
+}
+
+bool VertexMerger::TryPlace(std::uint32_t upTo) {
+    if (placing_.load(std::memory_order_relaxed) || placing_.exchange(true, std::memory_order_acquire))
+        return false;
+    struct Turn {
+        std::atomic<bool>& placing;
+        ~Turn() { placing.store(false, std::memory_order_release); }
+    } turn{placing_};
+    // A thread that failed while placing may have left the grid half changed.
+    if (failed_.load(std::memory_order_acquire)) return true;
+    std::uint32_t k = placed_.load(std::memory_order_relaxed);
+    for (; k < upTo; ++k) {
+        Place(k);
+        placed_.store(k + 1, std::memory_order_relaxed);
+        if ((k + 1) % kPublishEvery == 0) Publish(k + 1);
+    }
+    Publish(k);
+    return true;
+}
+
+// Point k (every earlier one placed): its grid scan, its near list, its place in its cell.
+void VertexMerger::Place(std::uint32_t k) {
+    const Vec3& p = points_[k];
     Scan result = Scan::Crowded;
     if (!walkOnly_) {
         unsigned looked = 0;
@@ -258,18 +307,14 @@ void VertexMerger::Queue(const Vec3& p) {
             nearListCount_ += near_.size();
         }
     }
-    points_[k] = p;
-    pointCount_ = k + 1;
-    nextInCell_.push_back(kNone);
     Link(coarse_, k, ownCell_);
-    if (pointCount_ % kPublishEvery == 0) Publish();
 }
 
-// With RunDecider's sleep (all four in one order): either it sees the new points before it sleeps,
-// or this sees it sleeping.
-void VertexMerger::Publish() {
+// The placing turn's: points [0, placed) and their near entries are there for the decisions. As
+// in Announce, a second thread gone to sleep meanwhile is woken.
+void VertexMerger::Publish(std::uint32_t placed) {
     publishedNear_.store(nearPointCount_, std::memory_order_release);
-    publishedPoints_.store(pointCount_, std::memory_order_seq_cst);
+    publishedPoints_.store(placed, std::memory_order_seq_cst);
     if (sleeping_.load(std::memory_order_seq_cst)) {
         signal_.fetch_add(1, std::memory_order_release);
         signal_.notify_one();
@@ -278,7 +323,8 @@ void VertexMerger::Publish() {
 
 void VertexMerger::Finish() {
     if (!decider_.joinable()) return;
-    Publish();
+    // The rest placed here, once the other thread has given up the turn.
+    while (!TryPlace(pointCount_)) Cpu_Relax();
     finishing_.store(true);
     signal_.fetch_add(1);
     signal_.notify_one();
@@ -299,7 +345,11 @@ void VertexMerger::RunDecider() {
                 continue;
             }
             if (last) return;
-            // Caught up: a piece of the caller's work, then look again.
+            // Caught up with the decisions: place the points that came meanwhile.
+            const std::uint32_t arrived = arrived_.load(std::memory_order_acquire);
+            const std::uint32_t placed = placed_.load(std::memory_order_relaxed);
+            if (arrived > placed && TryPlace(std::min(arrived, placed + kDeciderPlaces))) continue;
+            // Nothing to place (or the caller is placing): a piece of the caller's work.
             if (idleWork_) {
                 if (idleWork_()) continue;
                 idleWork_ = nullptr;
@@ -308,12 +358,14 @@ void VertexMerger::RunDecider() {
             for (unsigned spin = 0; spin < kDeciderSpins && !more; ++spin) {
                 Cpu_Relax();
                 more = publishedPoints_.load(std::memory_order_relaxed) > decided_ ||
+                       arrived_.load(std::memory_order_relaxed) > placed_.load(std::memory_order_relaxed) ||
                        finishing_.load(std::memory_order_relaxed) || stop_.load(std::memory_order_relaxed);
             }
             if (more) continue;
             const std::uint32_t seen = signal_.load(std::memory_order_acquire);
             sleeping_.store(true, std::memory_order_seq_cst);
             if (publishedPoints_.load(std::memory_order_seq_cst) == decided_ &&
+                arrived_.load(std::memory_order_seq_cst) <= placed_.load(std::memory_order_relaxed) &&
                 !finishing_.load(std::memory_order_relaxed) && !stop_.load(std::memory_order_relaxed))
                 signal_.wait(seen, std::memory_order_acquire);
             sleeping_.store(false, std::memory_order_relaxed);
@@ -469,7 +521,7 @@ int VertexMerger::MakeVertex(const Vec3& p) {
     if (k == positions_.size()) positions_.Resize(2 * positions_.size());
     positions_[k] = p;
     vertexCount_ = k + 1;
-    nextInCell_.push_back(kNone);
+    if (k == nextInCell_.size()) nextInCell_.Resize(positions_.size());
     Link(coarse_, k);
     return static_cast<int>(k);
 }

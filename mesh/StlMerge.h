@@ -23,12 +23,14 @@
 // - When even the fine cells are crowded, or a lookup would meet more than 27 cells, the point
 //   walks the tree with the plain test.
 // - Given a bound on the points, the work is shared by two threads that never wait for each other
-//   until the end: the caller's thread numbers the distinct points (exact table) and finds, with
-//   the grid, the earlier distinct points within the tolerance; a second thread takes the points
-//   in order and decides each: no near vertex among those, a new vertex; otherwise the boxes
-//   (the tree is the second thread's alone) or a walk. Insert then gives the point's number, and
-//   Index() the vertex after Finish(). Every vertex is the distinct point that made it, so the
-//   near vertices are among the near points and the answers are those of one thread.
+//   until the end: the caller's thread numbers the distinct points (exact table); placing them in
+//   the grid in order, which finds the earlier distinct points within the tolerance, is done by
+//   whichever thread holds the placing turn (the second when it has caught up, the caller's when
+//   the points waiting pile up); the second thread takes the placed points in order and decides
+//   each: no near vertex among those, a new vertex; otherwise the boxes (the tree is the second
+//   thread's alone) or a walk. Insert then gives the point's number, and Index() the vertex after
+//   Finish(). Every vertex is the distinct point that made it, so the near vertices are among the
+//   near points and the answers are those of one thread.
 // Any tolerance is taken: NaN and negative ones act as 0, an infinite one merges every finite
 // point into the first (as the plain test does). For finite coordinates the indices are always
 // the plain tree's; the work per point is bounded by the scan limit or by one walk of the tree.
@@ -170,6 +172,10 @@ private:
 
     int Resolve(const Vec3& p);
     void Queue(const Vec3& p);  // two threads: the caller's part of a new distinct point
+    void Announce();            // the caller's: the points so far are there to be placed
+    // Takes the placing turn if free and places points up to `upTo`; false when the turn was taken.
+    bool TryPlace(std::uint32_t upTo);
+    void Place(std::uint32_t point);
     const Vec3& GridPosition(std::uint32_t n) const { return threaded_ ? points_[n] : positions_[n]; }
     // Adds the nodes of the grid's cells within reach of p to near_ (the coarse scan starts the
     // list afresh). Restart: a crowded coarse cell was just split; Crowded: too many nodes looked at.
@@ -182,7 +188,7 @@ private:
     void RunDecider();
     void Decide(std::uint32_t points, std::uint32_t nearPoints);
     std::uint32_t DecideNear(const NearPoint& near);
-    void Publish();
+    void Publish(std::uint32_t placed);
     void StopDecider();
     int WalkTree(const Vec3& p);
     void BuildTree();
@@ -199,8 +205,9 @@ private:
     ZeroTable<Vec3> positions_;  // its size is its room; the first vertexCount_ are the vertices
     std::uint32_t vertexCount_ = 0;
 
-    // Two threads. The caller's: the distinct points and those with near points, handed over by
-    // publishing their counts. The second's: what became of each point (vertexOf_).
+    // Two threads. The caller's: the distinct points, announced by their count. The placing turn's:
+    // the grid and the near points, handed over by publishing their counts. The second's: what
+    // became of each point (vertexOf_).
     bool threaded_ = false;
     ZeroTable<Vec3> points_;
     std::uint32_t pointCount_ = 0;
@@ -212,7 +219,10 @@ private:
     std::uint32_t decided_ = 0;      // the second thread's: points decided
     std::uint32_t nearDecided_ = 0;  // and near points among them
     std::thread decider_;
-    std::function<bool()> idleWork_;  // the second thread's once started
+    std::function<bool()> idleWork_;         // the second thread's once started
+    std::atomic<std::uint32_t> arrived_{0};  // points there to be placed
+    std::atomic<std::uint32_t> placed_{0};   // points placed (exact in the placing turn)
+    std::atomic<bool> placing_{false};       // the placing turn is taken
     std::atomic<std::uint32_t> publishedPoints_{0};
     std::atomic<std::uint32_t> publishedNear_{0};
     std::atomic<std::uint32_t> signal_{0};  // bumped to wake the second thread
@@ -227,8 +237,8 @@ private:
 
     CellGrid coarse_;
     CellGrid fine_;
-    bool splitting_ = false;  // fine cells are smaller than coarse ones
-    std::vector<std::uint32_t> nextInCell_;
+    bool splitting_ = false;               // fine cells are smaller than coarse ones
+    ZeroTable<std::uint32_t> nextInCell_;  // room for every node from the start
 
     ZeroTable<TreeNode> tree_;
     ZeroTable<Box> boxes_;
