@@ -254,13 +254,25 @@ inline const char* Field_Stop(const char* p, const char* safe) {
     return p;
 }
 
+// tinyobjloader's tryParseDouble takes the eighth and later digits after the point with a
+// std::pow(10.0, -read) each: these are the same values, taken once.
+constexpr int kTenthsKnown = 40;
+const double* Tenths() {
+    static const std::array<double, kTenthsKnown> tenths = [] {
+        std::array<double, kTenthsKnown> t{1.0, 0.1, 0.01, 0.001, 0.0001, 0.00001, 0.000001, 0.0000001};
+        for (int read = 8; read < kTenthsKnown; ++read) t[std::size_t(read)] = std::pow(10.0, -read);
+        return t;
+    }();
+    return tenths.data();
+}
+
 // tinyobjloader's parseReal: the field up to the next blank through its tryParseDouble, `fallback`
 // when that fails.
 inline float Real_Field(const char*& p, const char* safe, double fallback) {
     p = Skip_Blanks(p);
     const char* q = Field_Stop(p, safe);
     double value = fallback;
-    tinyobj::tryParseDouble(p, q, &value);
+    obj_detail::Obj_Real(p, q, &value);
     p = q;
     return float(value);
 }
@@ -673,6 +685,38 @@ Status Read_OBJ_File(UniOb& mesh, const std::string& path, const MeshFileOptions
 }
 
 namespace obj_detail {
+
+// A number as [-+]digits[.digits] goes through tryParseDouble's own operations in its order
+// (digits, then each later digit times its tenth, then the sign), without its std::pow calls;
+// anything else through tryParseDouble itself.
+bool Obj_Real(const char* s, const char* end, double* result) {
+    const char* c = s;
+    char sign = '+';
+    if (c != end && (*c == '+' || *c == '-')) sign = *c++;
+    if (c == end || !IS_DIGIT(*c)) return Tinyobj_Real(s, end, result);
+    double mantissa = 0.0;
+    while (c != end && IS_DIGIT(*c)) {
+        mantissa *= 10;
+        mantissa += static_cast<int>(*c - 0x30);
+        ++c;
+    }
+    if (c != end) {
+        if (*c != '.') return Tinyobj_Real(s, end, result);
+        ++c;
+        const double* tenths = Tenths();
+        for (int read = 1; c != end && IS_DIGIT(*c); ++read, ++c) {
+            if (read >= kTenthsKnown) return Tinyobj_Real(s, end, result);
+            mantissa += static_cast<int>(*c - 0x30) * tenths[read];
+        }
+        if (c != end) return Tinyobj_Real(s, end, result);
+    }
+    *result = (sign == '+' ? 1 : -1) * mantissa;
+    return true;
+}
+
+bool Tinyobj_Real(const char* s, const char* end, double* result) {
+    return tinyobj::tryParseDouble(s, end, result);
+}
 
 Status Read_OBJ_Pieces(UniOb& mesh, std::span<const unsigned char> bytes, const std::string& name,
                        unsigned pieces, const MeshFileOptions& options) {

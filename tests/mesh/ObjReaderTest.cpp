@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,8 +105,11 @@ TEST(ObjReader, NoFacesIsAnErrorAndLongLinesDoNotOverflow) {
     EXPECT_NE(status.message.find("no faces"), std::string::npos) << status.message;
 
     // A megabyte comment, a face line of 100000 corners (a fan of them), a group name of a megabyte.
-    std::string text = "#" + std::string(1 << 20, 'x') + "\nv 0 0 0\nv 1 0 0\nv 0 1 0\ng " +
-                       std::string(1 << 20, 'g') + "\nf";
+    std::string text = "#";
+    text.append(1 << 20, 'x');
+    text += "\nv 0 0 0\nv 1 0 0\nv 0 1 0\ng ";
+    text.append(1 << 20, 'g');
+    text += "\nf";
     for (int k = 0; k < 100000; ++k) text += k % 2 ? " 2" : " 3";
     text += "\n";
     ASSERT_TRUE(Read(mesh, "v 0 0 0\nv 1 0 0\nv 0 1 0\n" + text + "f 1 2 3\n").ok == true ||
@@ -213,6 +219,56 @@ public:
     void Report(double, const std::string&) override {}
     bool IsCancelRequested() const override { return true; }
 };
+
+// The reader's number parser against tinyobjloader's, bit for bit, on what writers print and on
+// every form it hands back to the original.
+TEST(ObjReader, NumbersAreTinyobjloadersToTheBit) {
+    std::mt19937_64 random(3);
+    std::vector<std::string> tokens = {"0",
+                                       "-0",
+                                       "+0",
+                                       "5.",
+                                       "-.5",
+                                       ".25",
+                                       "+",
+                                       "-",
+                                       "",
+                                       ".",
+                                       "1e5",
+                                       "2.5E-3",
+                                       "1.2.3",
+                                       "7x",
+                                       "1.5e",
+                                       "00012.000400",
+                                       "-3.1415926535897932384626",
+                                       std::string(45, '9'),
+                                       "0." + std::string(45, '3'),
+                                       "1e400",
+                                       "1.0e-400"};
+    for (int i = 0; i < 60000; ++i) {
+        std::string t;
+        if (random() % 3 == 0) t += "+-"[random() % 2];
+        for (int k = int(random() % 12); k > 0; --k) t += char('0' + random() % 10);
+        if (random() % 4 != 0) {
+            t += '.';
+            for (int k = int(random() % 44); k > 0; --k) t += char('0' + random() % 10);
+        }
+        if (random() % 50 == 0) t += "e-" + std::to_string(random() % 40);
+        tokens.push_back(t);
+        char shortest[32];
+        const float f = std::ldexp(float(random() % 16777216), int(random() % 60) - 40);
+        std::snprintf(shortest, sizeof shortest, "%.9g", double(f));
+        tokens.emplace_back(shortest);
+    }
+    int mismatches = 0;
+    for (const std::string& t : tokens) {
+        double ours = 42.0, theirs = 42.0;
+        const bool okOurs = obj_detail::Obj_Real(t.data(), t.data() + t.size(), &ours);
+        const bool okTheirs = obj_detail::Tinyobj_Real(t.data(), t.data() + t.size(), &theirs);
+        if ((okOurs != okTheirs || std::memcmp(&ours, &theirs, sizeof ours) != 0) && ++mismatches < 5)
+            ADD_FAILURE() << "'" << t << "': " << ours << " against " << theirs;
+    }
+}
 
 TEST(ObjReader, CancelledReadLeavesTheMeshEmpty) {
     std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
