@@ -213,10 +213,15 @@ void VertexMerger::StopDecider() {
     decider_.join();
 }
 
-int VertexMerger::Insert(const Vec3& p) {
+std::uint64_t VertexMerger::Hash(const Vec3& p) {
+    return Mix3(std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
+                std::bit_cast<std::uint32_t>(p.z));
+}
+
+int VertexMerger::Insert(const Vec3& p, std::uint64_t hash) {
     const std::uint32_t key[3] = {std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
                                   std::bit_cast<std::uint32_t>(p.z)};
-    ExactSlot* slot = FindExact(key);
+    ExactSlot* slot = FindExact(key, hash);
     if (slot->valuePlusOne != 0) {
         ++stats_.exactHits;
         return static_cast<int>(slot->valuePlusOne - 1);
@@ -234,10 +239,8 @@ int VertexMerger::Insert(const Vec3& p) {
     return index;
 }
 
-void VertexMerger::Prefetch(const Vec3& p) const {
-    const std::uint64_t h = Mix3(std::bit_cast<std::uint32_t>(p.x), std::bit_cast<std::uint32_t>(p.y),
-                                 std::bit_cast<std::uint32_t>(p.z));
-    __builtin_prefetch(&exact_[h >> exactShift_]);
+void VertexMerger::Prefetch(std::uint64_t hash) const {
+    __builtin_prefetch(&exact_[hash >> exactShift_]);
 }
 
 // The caller's part of a new distinct point with two threads. Placing the points in the grid (and
@@ -708,9 +711,9 @@ void VertexMerger::BuildTree() {
     built_ = count;
 }
 
-VertexMerger::ExactSlot* VertexMerger::FindExact(const std::uint32_t key[3]) {
+VertexMerger::ExactSlot* VertexMerger::FindExact(const std::uint32_t key[3], std::uint64_t hash) {
     const std::size_t mask = exact_.size() - 1;
-    for (std::size_t i = Mix3(key[0], key[1], key[2]) >> exactShift_;; i = (i + 1) & mask) {
+    for (std::size_t i = hash >> exactShift_;; i = (i + 1) & mask) {
         ExactSlot& slot = exact_[i];
         if (slot.valuePlusOne == 0 ||
             (slot.key[0] == key[0] && slot.key[1] == key[1] && slot.key[2] == key[2]))
@@ -724,7 +727,7 @@ void VertexMerger::GrowExact() {
     old.Swap(exact_);
     exactShift_ = ShiftFor(exact_.size());
     for (const ExactSlot& slot : old)
-        if (slot.valuePlusOne != 0) *FindExact(slot.key) = slot;
+        if (slot.valuePlusOne != 0) *FindExact(slot.key, Mix3(slot.key[0], slot.key[1], slot.key[2])) = slot;
 }
 
 void VertexMerger::CellGrid::Init(double cellSize, std::size_t expected) {

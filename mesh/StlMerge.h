@@ -106,9 +106,12 @@ public:
     VertexMerger& operator=(const VertexMerger&) = delete;
 
     // The vertex index of p, or with two threads the number of p's distinct point, for Index().
-    int Insert(const Vec3& p);
+    int Insert(const Vec3& p) { return Insert(p, Hash(p)); }
+    // The same with Hash(p) taken already (by the caller's look-ahead).
+    int Insert(const Vec3& p, std::uint64_t hash);
+    static std::uint64_t Hash(const Vec3& p);
     // Starts loading the table slot of a corner that will be inserted soon.
-    void Prefetch(const Vec3& p) const;
+    void Prefetch(std::uint64_t hash) const;
     // Ends the second thread's work (no Insert after it); the calls below want it. Safe to call more
     // than once.
     void Finish();
@@ -194,7 +197,7 @@ private:
     void BuildTree();
     bool Holds(std::uint32_t node, const Vec3& p) const;
 
-    ExactSlot* FindExact(const std::uint32_t key[3]);
+    ExactSlot* FindExact(const std::uint32_t key[3], std::uint64_t hash);
     void GrowExact();
 
     float tolerance_;

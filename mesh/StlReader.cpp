@@ -29,6 +29,7 @@ namespace {
 constexpr std::size_t kProgressStep = 1u << 18;
 constexpr std::size_t kSpacingSamples = 1024;
 constexpr std::size_t kPrefetchAhead = 8;
+constexpr std::size_t kHashRing = 16;  // above kPrefetchAhead, a power of two
 constexpr std::size_t kThreadedFacets = 1u << 16;
 constexpr unsigned kScanLimit = 4096;
 // Face indices are ints: stop while three more corners still fit.
@@ -205,13 +206,24 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
     // The file's normals are replaced by the pipeline's; they are kept only for a read without it.
     const bool keepNormals = !termsAhead;
     if (keepNormals) normals.reserve(count);
+    // Table slots are random accesses; asking for them a few facets early hides most misses. The
+    // corners' hashes are kept for their insertion.
+    std::uint64_t hashes[kHashRing][3];
+    for (std::size_t k = 0; k < std::min(count, kPrefetchAhead); ++k) {
+        const StlFacet facet = facetAt(k);
+        for (int c = 0; c < 3; ++c) hashes[k][c] = VertexMerger::Hash(facet.corner[c]);
+    }
     for (std::size_t k = 0; k < count; ++k) {
-        // Table slots are random accesses; asking for them a few facets early hides most misses.
         if (k + kPrefetchAhead < count) {
             const StlFacet ahead = facetAt(k + kPrefetchAhead);
-            for (const Vec3& corner : ahead.corner) merger.Prefetch(corner);
+            std::uint64_t* hash = hashes[(k + kPrefetchAhead) % kHashRing];
+            for (int c = 0; c < 3; ++c) {
+                hash[c] = VertexMerger::Hash(ahead.corner[c]);
+                merger.Prefetch(hash[c]);
+            }
         }
         const StlFacet facet = facetAt(k);
+        const std::uint64_t* hash = hashes[k % kHashRing];
         if (!threaded && merger.Count() > kMaxVertices) {
             report.tooManyVertices = true;
             break;
@@ -219,8 +231,8 @@ bool Merge_Facets(UniOb& mesh, std::size_t count, FacetAt facetAt, const StlRead
         if (!Finite_Facet(facet)) {
             ++report.facetsNonFinite;
         } else {
-            faces.push_back({merger.Insert(facet.corner[0]), merger.Insert(facet.corner[1]),
-                             merger.Insert(facet.corner[2])});
+            faces.push_back({merger.Insert(facet.corner[0], hash[0]), merger.Insert(facet.corner[1], hash[1]),
+                             merger.Insert(facet.corner[2], hash[2])});
             if (keepNormals) normals.push_back(facet.normal);
         }
         if ((k + 1) % kProgressStep == 0) {
