@@ -319,6 +319,17 @@ bool Face_Fields(const char* p, const char* dataEnd, std::vector<int>& corners, 
     return true;
 }
 
+// The face line "a b c" of three plain v indices, the common one, as Face_Fields reads it; false for
+// any other (which Face_Fields then takes).
+inline bool Plain_Triangle(const char* p, const char* dataEnd, int (&v)[3]) {
+    for (int k = 0; k < 3; ++k) {
+        if (!(p = Int_Field(Skip_Blanks(p), dataEnd, v[k]))) return false;
+        if (k < 2 && !Blank(*p)) return false;
+    }
+    p = Skip_Blanks(p);
+    return *p == '\n' || *p == '\r';
+}
+
 // Parses the lines in [begin, end) into the piece. Lines the fast path does not take are gathered
 // into runs for tinyobjloader; lines that add no record (comments, groups, objects, materials)
 // ride along with a run or are passed over.
@@ -328,6 +339,7 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, const char
     const char* const safe = dataEnd - begin >= 16 ? dataEnd - 16 : nullptr;
     enum class Kind { None, Fast, Slow };
     std::vector<int> corners;
+    int triangle[3];
     const char* runBegin = nullptr;
     const char* runEnd = nullptr;
     auto flush = [&] {
@@ -375,6 +387,10 @@ void Parse_Piece(ObjPiece& piece, const char* begin, const char* end, const char
             } else if (t[0] == 'v' && c1 == 'n' && Blank(c2)) {
                 flush();
                 ++piece.normals;
+                kind = Kind::Fast;
+            } else if (t[0] == 'f' && Blank(c1) && Plain_Triangle(t + 2, dataEnd, triangle)) {
+                flush();
+                piece.Triangle(triangle[0], triangle[1], triangle[2]);
                 kind = Kind::Fast;
             } else if (t[0] == 'f' && Blank(c1)) {
                 std::size_t count = 0;
