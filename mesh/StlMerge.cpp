@@ -208,8 +208,7 @@ VertexMerger::~VertexMerger() {
 void VertexMerger::StopDecider() {
     if (!decider_.joinable()) return;
     stop_.store(true);
-    signal_.fetch_add(1);
-    signal_.notify_one();
+    Wake();
     decider_.join();
 }
 
@@ -256,14 +255,16 @@ void VertexMerger::Queue(const Vec3& p) {
     if (pointCount_ - placed_.load(std::memory_order_relaxed) >= kPlaceBacklog) TryPlace(pointCount_);
 }
 
+void VertexMerger::Wake() {
+    signal_.fetch_add(1);
+    signal_.notify_one();
+}
+
 // With RunDecider's sleep (all four in one order): either it sees the new points before it sleeps,
 // or this sees it sleeping.
 void VertexMerger::Announce() {
     arrived_.store(pointCount_, std::memory_order_seq_cst);
-    if (sleeping_.load(std::memory_order_seq_cst)) {
-        signal_.fetch_add(1, std::memory_order_release);
-        signal_.notify_one();
-    }
+    if (sleeping_.load(std::memory_order_seq_cst)) Wake();
 }
 
 bool VertexMerger::TryPlace(std::uint32_t upTo) {
@@ -318,10 +319,7 @@ void VertexMerger::Place(std::uint32_t k) {
 void VertexMerger::Publish(std::uint32_t placed) {
     publishedNear_.store(nearPointCount_, std::memory_order_release);
     publishedPoints_.store(placed, std::memory_order_seq_cst);
-    if (sleeping_.load(std::memory_order_seq_cst)) {
-        signal_.fetch_add(1, std::memory_order_release);
-        signal_.notify_one();
-    }
+    if (sleeping_.load(std::memory_order_seq_cst)) Wake();
 }
 
 void VertexMerger::Finish() {
@@ -329,8 +327,7 @@ void VertexMerger::Finish() {
     // The rest placed here, once the other thread has given up the turn.
     while (!TryPlace(pointCount_)) Cpu_Relax();
     finishing_.store(true);
-    signal_.fetch_add(1);
-    signal_.notify_one();
+    Wake();
     decider_.join();
     if (failed_.load()) throw std::bad_alloc();
 }

@@ -176,6 +176,7 @@ private:
     int Resolve(const Vec3& p);
     void Queue(const Vec3& p);  // two threads: the caller's part of a new distinct point
     void Announce();            // the caller's: the points so far are there to be placed
+    void Wake();                // the second thread, asleep or about to be
     // Takes the placing turn if free and places points up to `upTo`; false when the turn was taken.
     bool TryPlace(std::uint32_t upTo);
     void Place(std::uint32_t point);
